@@ -1,0 +1,110 @@
+/*
+ * Palm record database (.pdb) files: the stand-in handheld keeps one per
+ * database. Plain records in, plain records out; every function returns a
+ * stand-in status (0, kSyncErrDatabaseMissing, kStandinErrCorrupt,
+ * kStandinErrIo, kStandinErrTooMany).
+ *
+ * File layout, all numbers big-endian:
+ *   78-byte header: name[32], attributes u16, version u16, creation,
+ *     modification and backup dates u32 (seconds since 1904-01-01),
+ *     modification number u32, appInfo offset u32, sortInfo offset u32,
+ *     type u32, creator u32, unique-ID seed u32, next record list u32,
+ *     record count u16;
+ *   one 8-byte entry per record: body offset u32, attribute byte, unique ID
+ *     in 3 bytes;
+ *   2 zero filler bytes, the appInfo block, the sortInfo block, the bodies.
+ *   A body runs up to the next record's offset, the last one to end of file.
+ *
+ * What the reader accepts (anything else is kStandinErrCorrupt):
+ *   - at least the 78 header bytes and the whole entry list; a file no larger
+ *     than 4 GiB - 1, since no offset could reach past that;
+ *   - a name NUL-terminated within its 32 bytes (it may be empty);
+ *   - a record database: attribute bit 0x0001 (resource database) is refused,
+ *     and so is a non-zero next-record-list field (chained entry lists);
+ *   - record offsets not before the end of the entry list, never decreasing,
+ *     and within the file; equal offsets give an empty body;
+ *   - an appInfo/sortInfo offset of 0 (absent) or one that lies after the
+ *     entry list and before the first body, sortInfo not before appInfo.
+ *     AppInfo runs to sortInfo (or the first body), sortInfo to the first body.
+ *   Bytes between the entry list and the first block (the filler) are
+ *   dropped; unique IDs are taken as they are, duplicates included.
+ */
+#ifndef LENSFOLIO_HOTSYNC_PDB_H
+#define LENSFOLIO_HOTSYNC_PDB_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+enum {
+    kPdbHeaderSize = 78,
+    kPdbEntrySize = 8,
+    kPdbFillerSize = 2,
+    kPdbNameSize = 32,
+    kPdbMaxRecords = 65535
+};
+
+/* Database attribute the stand-in cannot hold: resource (.prc) layout. */
+enum { kPdbAttrResourceDb = 0x0001 };
+
+/* Record attribute byte: high nibble flags; low nibble the category, or for a
+ * deleted record the archive bit. */
+enum {
+    kPdbRecDeleted = 0x80,
+    kPdbRecDirty = 0x40,
+    kPdbRecBusy = 0x20,
+    kPdbRecSecret = 0x10,
+    kPdbRecArchive = 0x08,
+    kPdbRecFlagMask = 0xF0,
+    kPdbRecCategoryMask = 0x0F
+};
+
+/* Seconds from 1904-01-01 (the Palm epoch) to 1970-01-01. */
+constexpr uint32_t kPdbEpochOffset = 2082844800u;
+
+struct PdbRecord {
+    uint8_t attributes = 0;
+    uint32_t uniqueId = 0; /* 24 bits */
+    std::vector<uint8_t> body;
+};
+
+struct PdbDatabase {
+    char name[kPdbNameSize] = {};
+    uint16_t attributes = 0;
+    uint16_t version = 0;
+    uint32_t creationDate = 0;
+    uint32_t modificationDate = 0;
+    uint32_t backupDate = 0;
+    uint32_t modificationNumber = 0;
+    uint32_t type = 0;
+    uint32_t creator = 0;
+    uint32_t uniqueIdSeed = 0;
+    std::vector<uint8_t> appInfo;
+    std::vector<uint8_t> sortInfo;
+    std::vector<PdbRecord> records;
+};
+
+/* The name up to its NUL (at most 32 bytes). */
+std::string PdbName(const PdbDatabase &db);
+/* Current time in Palm seconds. */
+uint32_t PdbNow();
+
+/* Bytes the file of `db` takes. */
+uint64_t PdbFileSize(const PdbDatabase &db);
+
+/* Replaces *db with the database in data[0..size). */
+int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db);
+/* kStandinErrTooMany when there are more than 65,535 records or the file
+ * would outgrow 32-bit offsets. */
+int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out);
+
+/* kSyncErrDatabaseMissing when there is no such file, kStandinErrIo when it
+ * cannot be read, kStandinErrCorrupt when it does not parse. */
+int32_t PdbLoad(const std::string &path, PdbDatabase *db);
+/* Writes a temporary file beside `path` and renames it over `path`, so the
+ * old file stays whole when any step fails (kStandinErrIo). */
+int32_t PdbSave(const std::string &path, const PdbDatabase &db);
+
+#endif /* LENSFOLIO_HOTSYNC_PDB_H */

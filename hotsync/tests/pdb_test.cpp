@@ -1,0 +1,357 @@
+// The .pdb codec: byte layout, round trips through memory and files, and
+// refusal of every kind of damaged file without reading out of bounds.
+#include "pdb.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "standin.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+Bytes B(const std::string &s) { return Bytes(s.begin(), s.end()); }
+
+uint32_t Get32(const Bytes &b, size_t at) {
+    return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
+}
+
+void Set32(Bytes *b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) (*b)[at + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+void Set16(Bytes *b, size_t at, uint16_t v) {
+    (*b)[at] = static_cast<uint8_t>(v >> 8);
+    (*b)[at + 1] = static_cast<uint8_t>(v);
+}
+
+PdbRecord Rec(uint8_t attributes, uint32_t id, const std::string &body) {
+    PdbRecord r;
+    r.attributes = attributes;
+    r.uniqueId = id;
+    r.body = B(body);
+    return r;
+}
+
+// Three records (one empty), both info blocks, every header field distinct.
+PdbDatabase Sample() {
+    PdbDatabase db;
+    strcpy(db.name, "LenfolDB");
+    db.attributes = 0x0008;
+    db.version = 3;
+    db.creationDate = 0xC0000001;
+    db.modificationDate = 0xC0000002;
+    db.backupDate = 0xC0000003;
+    db.modificationNumber = 7;
+    db.type = 0x4974656D;
+    db.creator = 0x4C6E466F;
+    db.uniqueIdSeed = 0x00ABC123;
+    db.appInfo = B("APP");
+    db.sortInfo = B("SO");
+    db.records.push_back(Rec(0x40 | 5, 0x010203, "abc"));
+    db.records.push_back(Rec(0x80 | 0x08, 0xFFFFFF, ""));
+    db.records.push_back(Rec(0x10 | 15, 1, "defgh"));
+    return db;
+}
+
+// Offsets in the sample's file image.
+constexpr size_t kEntries = 78;
+constexpr size_t kAppAt = 78 + 3 * 8 + 2;
+constexpr size_t kSortAt = kAppAt + 3;
+constexpr size_t kBodiesAt = kSortAt + 2;
+constexpr size_t kSampleSize = kBodiesAt + 3 + 0 + 5;
+
+Bytes SampleImage() {
+    Bytes image;
+    EXPECT_EQ(PdbSerialize(Sample(), &image), 0);
+    return image;
+}
+
+void ExpectSame(const PdbDatabase &a, const PdbDatabase &b) {
+    EXPECT_EQ(0, memcmp(a.name, b.name, kPdbNameSize));
+    EXPECT_EQ(a.attributes, b.attributes);
+    EXPECT_EQ(a.version, b.version);
+    EXPECT_EQ(a.creationDate, b.creationDate);
+    EXPECT_EQ(a.modificationDate, b.modificationDate);
+    EXPECT_EQ(a.backupDate, b.backupDate);
+    EXPECT_EQ(a.modificationNumber, b.modificationNumber);
+    EXPECT_EQ(a.type, b.type);
+    EXPECT_EQ(a.creator, b.creator);
+    EXPECT_EQ(a.uniqueIdSeed, b.uniqueIdSeed);
+    EXPECT_EQ(a.appInfo, b.appInfo);
+    EXPECT_EQ(a.sortInfo, b.sortInfo);
+    ASSERT_EQ(a.records.size(), b.records.size());
+    for (size_t i = 0; i < a.records.size(); ++i) {
+        SCOPED_TRACE("record " + std::to_string(i));
+        EXPECT_EQ(a.records[i].attributes, b.records[i].attributes);
+        EXPECT_EQ(a.records[i].uniqueId, b.records[i].uniqueId);
+        EXPECT_EQ(a.records[i].body, b.records[i].body);
+    }
+}
+
+TEST(PdbTest, WritesTheStandardLayout) {
+    Bytes image = SampleImage();
+    ASSERT_EQ(image.size(), kSampleSize);
+    EXPECT_EQ(PdbFileSize(Sample()), kSampleSize);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(image.data())), "LenfolDB");
+    EXPECT_EQ(image[32], 0x00);
+    EXPECT_EQ(image[33], 0x08);  // attributes, big-endian
+    EXPECT_EQ(image[35], 3);     // version
+    EXPECT_EQ(Get32(image, 36), 0xC0000001u);
+    EXPECT_EQ(Get32(image, 44), 0xC0000003u);
+    EXPECT_EQ(Get32(image, 48), 7u);
+    EXPECT_EQ(Get32(image, 52), kAppAt);
+    EXPECT_EQ(Get32(image, 56), kSortAt);
+    EXPECT_EQ(std::string(image.begin() + 60, image.begin() + 68), "ItemLnFo");
+    EXPECT_EQ(Get32(image, 68), 0x00ABC123u);
+    EXPECT_EQ(Get32(image, 72), 0u);
+    EXPECT_EQ(image[76] << 8 | image[77], 3);
+    // Entries: offset, attribute byte, 3-byte ID.
+    EXPECT_EQ(Get32(image, kEntries), kBodiesAt);
+    EXPECT_EQ(image[kEntries + 4], 0x45);
+    EXPECT_EQ(image[kEntries + 5], 0x01);
+    EXPECT_EQ(image[kEntries + 7], 0x03);
+    EXPECT_EQ(Get32(image, kEntries + 8), kBodiesAt + 3);
+    EXPECT_EQ(Get32(image, kEntries + 16), kBodiesAt + 3);
+    EXPECT_EQ(image[kEntries + 24], 0);  // filler
+    EXPECT_EQ(image[kEntries + 25], 0);
+    EXPECT_EQ(std::string(image.begin() + kAppAt, image.begin() + kBodiesAt), "APPSO");
+    EXPECT_EQ(std::string(image.begin() + kBodiesAt, image.end()), "abcdefgh");
+}
+
+TEST(PdbTest, RoundTripsThroughMemory) {
+    PdbDatabase parsed;
+    Bytes image = SampleImage();
+    ASSERT_EQ(PdbParse(image.data(), image.size(), &parsed), 0);
+    ExpectSame(Sample(), parsed);
+    EXPECT_EQ(PdbName(parsed), "LenfolDB");
+}
+
+TEST(PdbTest, RoundTripsAnEmptyDatabase) {
+    PdbDatabase empty;
+    strcpy(empty.name, "x");
+    Bytes image;
+    ASSERT_EQ(PdbSerialize(empty, &image), 0);
+    EXPECT_EQ(image.size(), size_t{kPdbHeaderSize + kPdbFillerSize});
+    EXPECT_EQ(Get32(image, 52), 0u);  // no appInfo: offset 0
+    PdbDatabase parsed = Sample();
+    ASSERT_EQ(PdbParse(image.data(), image.size(), &parsed), 0);
+    ExpectSame(empty, parsed);
+}
+
+TEST(PdbTest, RefusesMoreThan65535Records) {
+    PdbDatabase db;
+    db.records.resize(kPdbMaxRecords);
+    Bytes image;
+    ASSERT_EQ(PdbSerialize(db, &image), 0);
+    PdbDatabase parsed;
+    ASSERT_EQ(PdbParse(image.data(), image.size(), &parsed), 0);
+    EXPECT_EQ(parsed.records.size(), size_t{kPdbMaxRecords});
+    db.records.emplace_back();
+    EXPECT_EQ(PdbSerialize(db, &image), kStandinErrTooMany);
+}
+
+// ---- Files ------------------------------------------------------------------
+
+class PdbFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/pdb_test_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    size_t FileCount() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    }
+
+    std::string dir_;
+};
+
+TEST_F(PdbFileTest, SavesAndLoads) {
+    std::string path = dir_ + "/LenfolDB.pdb";
+    ASSERT_EQ(PdbSave(path, Sample()), 0);
+    EXPECT_EQ(fs::file_size(path), kSampleSize);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    PdbDatabase loaded;
+    ASSERT_EQ(PdbLoad(path, &loaded), 0);
+    ExpectSame(Sample(), loaded);
+}
+
+TEST_F(PdbFileTest, ReplacesAnOldFileAndLeavesNoTemporary) {
+    std::string path = dir_ + "/db.pdb";
+    ASSERT_EQ(PdbSave(path, Sample()), 0);
+    PdbDatabase smaller = Sample();
+    smaller.records.resize(1);
+    ASSERT_EQ(PdbSave(path, smaller), 0);
+    PdbDatabase loaded;
+    ASSERT_EQ(PdbLoad(path, &loaded), 0);
+    ExpectSame(smaller, loaded);
+    EXPECT_EQ(FileCount(), 1u);
+}
+
+TEST_F(PdbFileTest, SaveIntoAMissingDirectoryFails) {
+    EXPECT_EQ(PdbSave(dir_ + "/none/db.pdb", Sample()), kStandinErrIo);
+}
+
+TEST_F(PdbFileTest, SaveOverADirectoryFailsAndCleansUp) {
+    fs::create_directory(dir_ + "/db.pdb");
+    EXPECT_EQ(PdbSave(dir_ + "/db.pdb", Sample()), kStandinErrIo);
+    EXPECT_TRUE(fs::is_directory(dir_ + "/db.pdb"));
+    EXPECT_EQ(FileCount(), 1u);
+}
+
+TEST_F(PdbFileTest, LoadTellsMissingUnreadableAndCorruptApart) {
+    PdbDatabase db;
+    EXPECT_EQ(PdbLoad(dir_ + "/missing.pdb", &db), kSyncErrDatabaseMissing);
+    fs::create_directory(dir_ + "/dir.pdb");
+    EXPECT_EQ(PdbLoad(dir_ + "/dir.pdb", &db), kStandinErrIo);
+    ASSERT_EQ(PdbSave(dir_ + "/short.pdb", Sample()), 0);
+    fs::resize_file(dir_ + "/short.pdb", 40);
+    EXPECT_EQ(PdbLoad(dir_ + "/short.pdb", &db), kStandinErrCorrupt);
+}
+
+// ---- Damaged files ------------------------------------------------------------
+
+struct Damage {
+    const char *name;
+    std::function<void(Bytes *)> apply;
+};
+
+void PrintTo(const Damage &d, std::ostream *os) { *os << d.name; }
+
+const Damage kDamages[] = {
+    {"empty file", [](Bytes *b) { b->clear(); }},
+    {"header cut short", [](Bytes *b) { b->resize(kPdbHeaderSize - 1); }},
+    {"name without NUL", [](Bytes *b) { memset(b->data(), 'A', kPdbNameSize); }},
+    {"resource database", [](Bytes *b) { (*b)[33] |= 0x01; }},
+    {"chained record list", [](Bytes *b) { Set32(b, 72, kSampleSize); }},
+    {"count beyond the file", [](Bytes *b) { Set16(b, 76, 0xFFFF); }},
+    {"entry list cut short", [](Bytes *b) { b->resize(kEntries + 2 * 8 + 3); }},
+    {"offset past end of file", [](Bytes *b) { Set32(b, kEntries + 16, kSampleSize + 1); }},
+    {"offset inside the entry list", [](Bytes *b) { Set32(b, kEntries, kEntries + 4); }},
+    {"offset inside the header", [](Bytes *b) { Set32(b, kEntries, 10); }},
+    {"decreasing offsets", [](Bytes *b) { Set32(b, kEntries + 8, kBodiesAt - 1); }},
+    {"body cut off by truncation", [](Bytes *b) { b->resize(kBodiesAt + 1); }},
+    {"huge offset", [](Bytes *b) { Set32(b, kEntries + 16, 0xFFFFFFFF); }},
+    {"appInfo inside the entry list", [](Bytes *b) { Set32(b, 52, kEntries + 8); }},
+    {"appInfo after the first body", [](Bytes *b) { Set32(b, 52, kBodiesAt + 1); }},
+    {"appInfo past end of file", [](Bytes *b) { Set32(b, 52, 0x7FFFFFFF); }},
+    {"sortInfo before appInfo", [](Bytes *b) {
+         Set32(b, 52, kSortAt);
+         Set32(b, 56, kAppAt);
+     }},
+    {"sortInfo after the first body", [](Bytes *b) { Set32(b, 56, kBodiesAt + 2); }},
+};
+
+class PdbCorruptTest : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(PdbCorruptTest, IsRefusedAndLeavesTheTargetAlone) {
+    Bytes image = SampleImage();
+    GetParam().apply(&image);
+    PdbDatabase db;
+    strcpy(db.name, "untouched");
+    EXPECT_EQ(PdbParse(image.data(), image.size(), &db), kStandinErrCorrupt);
+    EXPECT_EQ(PdbName(db), "untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, PdbCorruptTest, ::testing::ValuesIn(kDamages));
+
+// Files other writers produce that are still sound.
+struct Variant {
+    const char *name;
+    std::function<void(Bytes *)> apply;
+    std::vector<std::string> bodies;
+};
+
+void PrintTo(const Variant &v, std::ostream *os) { *os << v.name; }
+
+Bytes Plain(const std::vector<std::string> &bodies) {
+    PdbDatabase db;
+    strcpy(db.name, "plain");
+    for (const std::string &body : bodies) db.records.push_back(Rec(0, 1, body));
+    Bytes image;
+    EXPECT_EQ(PdbSerialize(db, &image), 0);
+    return image;
+}
+
+const Variant kVariants[] = {
+    {"empty name", [](Bytes *b) { memset(b->data(), 0, kPdbNameSize); }, {"ab", "cd"}},
+    {"no filler", [](Bytes *b) {
+         b->erase(b->begin() + kEntries + 16, b->begin() + kEntries + 18);
+         Set32(b, kEntries, kEntries + 16);
+         Set32(b, kEntries + 8, kEntries + 18);
+     }, {"ab", "cd"}},
+    {"gap before the bodies", [](Bytes *b) {
+         b->insert(b->begin() + kEntries + 18, {'x', 'y'});
+         Set32(b, kEntries, kEntries + 20);
+         Set32(b, kEntries + 8, kEntries + 22);
+     }, {"ab", "cd"}},
+    {"equal offsets give an empty body", [](Bytes *b) { Set32(b, kEntries + 8, Get32(*b, kEntries)); },
+     {"", "abcd"}},
+    {"last body runs to end of file", [](Bytes *b) { b->push_back('e'); }, {"ab", "cde"}},
+    {"last offset at end of file", [](Bytes *b) { Set32(b, kEntries + 8, static_cast<uint32_t>(b->size())); },
+     {"abcd", ""}},
+};
+
+class PdbAcceptTest : public ::testing::TestWithParam<Variant> {};
+
+TEST_P(PdbAcceptTest, ParsesTheBodies) {
+    Bytes image = Plain({"ab", "cd"});
+    GetParam().apply(&image);
+    PdbDatabase db;
+    ASSERT_EQ(PdbParse(image.data(), image.size(), &db), 0);
+    ASSERT_EQ(db.records.size(), GetParam().bodies.size());
+    for (size_t i = 0; i < db.records.size(); ++i)
+        EXPECT_EQ(db.records[i].body, B(GetParam().bodies[i])) << "record " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, PdbAcceptTest, ::testing::ValuesIn(kVariants));
+
+// Every prefix and many random corruptions of a sound file either parse into
+// bodies that fit in the input or are refused; the sanitizer build catches any
+// read out of bounds.
+TEST(PdbFuzzTest, DamagedInputNeverReadsOutOfBounds) {
+    const Bytes image = SampleImage();
+    auto check = [](const Bytes &input) {
+        // An exact-size heap copy, so a read past the end trips the sanitizer.
+        std::unique_ptr<uint8_t[]> copy(new uint8_t[input.size() + 1]);
+        if (!input.empty()) memcpy(copy.get(), input.data(), input.size());
+        PdbDatabase db;
+        int32_t status = PdbParse(copy.get(), input.size(), &db);
+        ASSERT_TRUE(status == 0 || status == kStandinErrCorrupt) << status;
+        size_t total = db.appInfo.size() + db.sortInfo.size();
+        for (const PdbRecord &r : db.records) total += r.body.size();
+        EXPECT_LE(total, input.size());
+    };
+    for (size_t n = 0; n < image.size(); ++n) {
+        SCOPED_TRACE("prefix " + std::to_string(n));
+        check(Bytes(image.begin(), image.begin() + n));
+    }
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 5000; ++round) {
+        Bytes damaged = image;
+        for (int flips = 1 + round % 4; flips > 0; --flips) {
+            size_t at = random() % damaged.size();
+            damaged[at] = static_cast<uint8_t>(random());
+        }
+        SCOPED_TRACE("round " + std::to_string(round));
+        check(damaged);
+    }
+}
+
+}  // namespace

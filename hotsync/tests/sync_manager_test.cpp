@@ -1,0 +1,762 @@
+// The stand-in sync manager on a scratch handheld folder: every operation,
+// its failure statuses, injected faults, write-back and limits.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "pdb.h"
+#include "standin.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint8_t kReadWrite = kOpenRead | kOpenWrite | kOpenShowSecret;
+constexpr int32_t kInjected = 0x7E57;
+
+struct ReadResult {
+    int32_t status = -1;
+    uint32_t id = 0;
+    uint8_t attributes = 0;
+    int16_t category = -1;
+    uint32_t size = 0;
+    std::string body;
+};
+
+std::string FileBytes(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class SyncManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/sync_manager_test_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        StandinSetHandheldDir(dir_.c_str());
+        StandinClearFaults();
+        ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
+    }
+
+    void TearDown() override {
+        StandinClearFaults();
+        EXPECT_EQ(StandinOpenDatabaseCount(), 0) << "a database handle was left open";
+        for (int h = 1; h <= 255 && StandinOpenDatabaseCount() > 0; ++h)
+            SyncCloseDB(static_cast<uint8_t>(h));
+        for (ConduitHandle c : extraConduits_) SyncUnRegisterConduit(c);
+        SyncUnRegisterConduit(conduit_);
+        StandinSetHandheldDir(nullptr);
+        fs::remove_all(dir_);
+    }
+
+    std::string Path(const std::string &name) const { return dir_ + "/" + name + ".pdb"; }
+
+    int32_t CreateDb(const std::string &name, uint8_t *handle, uint32_t flags = 0) {
+        SyncCreateRequest request{};
+        request.creator = 0x4C6E466F;
+        request.dbType = 0x4974656D;
+        request.dbFlags = flags;
+        strncpy(request.name, name.c_str(), sizeof request.name);
+        int32_t status = SyncCreateDB(&request);
+        *handle = request.dbHandle;
+        return status;
+    }
+
+    uint8_t Create(const std::string &name = "TestDB") {
+        uint8_t handle = 0;
+        EXPECT_EQ(CreateDb(name, &handle), 0);
+        return handle;
+    }
+
+    int32_t Write(uint8_t db, uint8_t attributes, int16_t category, const std::string &body,
+                  uint32_t *id = nullptr, uint32_t recordId = 0) {
+        SyncRecordRequest request{};
+        request.dbHandle = db;
+        request.recordId = recordId;
+        request.attributes = attributes;
+        request.category = category;
+        request.recordSize = static_cast<uint32_t>(body.size());
+        request.buffer = const_cast<char *>(body.data());
+        int32_t status = SyncWriteRec(&request);
+        if (id != nullptr) *id = request.recordId;
+        return status;
+    }
+
+    ReadResult Read(uint8_t db, uint16_t index, uint16_t bufferSize = 65535) {
+        std::vector<char> buffer(bufferSize + 1, '#');
+        SyncRecordRequest request{};
+        request.dbHandle = db;
+        request.recordIndex = index;
+        request.bufferSize = bufferSize;
+        request.buffer = buffer.data();
+        ReadResult r;
+        r.status = SyncReadRecordByIndex(&request);
+        r.id = request.recordId;
+        r.attributes = request.attributes;
+        r.category = request.category;
+        r.size = request.recordSize;
+        size_t copied = std::min<size_t>(r.size, bufferSize);
+        r.body.assign(buffer.data(), copied);
+        EXPECT_EQ(buffer[copied], '#') << "read wrote past the body";
+        return r;
+    }
+
+    uint16_t Count(uint8_t db) {
+        uint16_t count = 0xBEEF;
+        EXPECT_EQ(SyncGetDBRecordCount(db, &count), 0);
+        return count;
+    }
+
+    uint8_t Open(const std::string &name, uint8_t mode = kReadWrite) {
+        uint8_t handle = 0;
+        EXPECT_EQ(SyncOpenDB(name.c_str(), 0, &handle, mode), 0);
+        return handle;
+    }
+
+    std::string dir_;
+    ConduitHandle conduit_ = 0;
+    std::vector<ConduitHandle> extraConduits_;
+};
+
+// ---- Registration -----------------------------------------------------------
+
+TEST_F(SyncManagerTest, RegistrationHandsOutDistinctHandles) {
+    ConduitHandle second = 0;
+    ASSERT_EQ(SyncRegisterConduit(&second), 0);
+    EXPECT_NE(second, 0u);
+    EXPECT_NE(second, conduit_);
+    EXPECT_EQ(SyncUnRegisterConduit(second), 0);
+    EXPECT_EQ(SyncUnRegisterConduit(second), kStandinErrBadArgument);
+    EXPECT_EQ(SyncUnRegisterConduit(0), kStandinErrBadArgument);
+    EXPECT_EQ(SyncRegisterConduit(nullptr), kStandinErrBadArgument);
+}
+
+TEST_F(SyncManagerTest, OpeningNeedsARegisteredConduitButHandlesOutliveIt) {
+    uint8_t db = Create();
+    ASSERT_EQ(SyncUnRegisterConduit(conduit_), 0);
+    uint8_t other = 0;
+    EXPECT_EQ(SyncOpenDB("TestDB", 0, &other, kReadWrite), kStandinErrNotRegistered);
+    EXPECT_EQ(CreateDb("Second", &other), kStandinErrNotRegistered);
+    EXPECT_FALSE(fs::exists(Path("Second")));
+    EXPECT_EQ(Write(db, 0, 0, "still usable"), 0);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+    ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
+}
+
+// ---- Open and create --------------------------------------------------------
+
+TEST_F(SyncManagerTest, OpeningAMissingDatabaseAnswers16387) {
+    uint8_t db = 0x55;
+    EXPECT_EQ(SyncOpenDB("LenfolDB", 0, &db, kReadWrite), 16387);
+    EXPECT_EQ(db, 0x55);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+}
+
+TEST_F(SyncManagerTest, OpeningACorruptDatabaseAnswersCorrupt) {
+    std::ofstream(Path("Broken"), std::ios::binary) << "not a palm database";
+    uint8_t db = 0;
+    EXPECT_EQ(SyncOpenDB("Broken", 0, &db, kReadWrite), kStandinErrCorrupt);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+}
+
+TEST_F(SyncManagerTest, OpenRefusesBadArguments) {
+    ASSERT_EQ(SyncCloseDB(Create("Fine")), 0);
+    uint8_t db = 0;
+    const std::string tooLong(32, 'n');
+    EXPECT_EQ(SyncOpenDB(nullptr, 0, &db, kReadWrite), kStandinErrBadArgument);
+    EXPECT_EQ(SyncOpenDB("Fine", 0, nullptr, kReadWrite), kStandinErrBadArgument);
+    EXPECT_EQ(SyncOpenDB("Fine", 0, &db, kOpenShowSecret), kStandinErrBadArgument);
+    EXPECT_EQ(SyncOpenDB("", 0, &db, kReadWrite), kStandinErrBadArgument);
+    EXPECT_EQ(SyncOpenDB(tooLong.c_str(), 0, &db, kReadWrite), kStandinErrBadArgument);
+    EXPECT_EQ(SyncOpenDB("../Fine", 0, &db, kReadWrite), kStandinErrBadArgument);
+    EXPECT_EQ(SyncOpenDB("..", 0, &db, kReadWrite), kStandinErrBadArgument);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+}
+
+TEST_F(SyncManagerTest, ADatabaseOpensOnlyOnce) {
+    uint8_t db = Create();
+    uint8_t again = 0;
+    EXPECT_EQ(SyncOpenDB("TestDB", 0, &again, kReadWrite), kStandinErrExists);
+    EXPECT_EQ(CreateDb("TestDB", &again), kStandinErrExists);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 1);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+    EXPECT_EQ(SyncCloseDB(Open("TestDB")), 0);
+}
+
+TEST_F(SyncManagerTest, CreateWritesAnEmptyDatabaseAtOnce) {
+    uint8_t db = 0;
+    ASSERT_EQ(CreateDb("LenfolDB", &db, 0x0008), 0);
+    EXPECT_GE(db, 1);
+    PdbDatabase file;
+    ASSERT_EQ(PdbLoad(Path("LenfolDB"), &file), 0);
+    EXPECT_EQ(PdbName(file), "LenfolDB");
+    EXPECT_EQ(file.creator, 0x4C6E466Fu);
+    EXPECT_EQ(file.type, 0x4974656Du);
+    EXPECT_EQ(file.attributes, 0x0008);
+    EXPECT_TRUE(file.records.empty());
+    EXPECT_NE(file.creationDate, 0u);
+    EXPECT_EQ(Count(db), 0);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, CreateRefusesAnExistingFileAndBadRequests) {
+    std::ofstream(Path("Taken"), std::ios::binary) << "anything";
+    uint8_t db = 0;
+    EXPECT_EQ(CreateDb("Taken", &db), kStandinErrExists);
+    EXPECT_EQ(FileBytes(Path("Taken")), "anything");
+    EXPECT_EQ(CreateDb("Res", &db, kPdbAttrResourceDb), kStandinErrBadArgument);
+    EXPECT_EQ(CreateDb("Wide", &db, 0x10000), kStandinErrBadArgument);
+    SyncCreateRequest unterminated{};
+    memset(unterminated.name, 'x', sizeof unterminated.name);
+    EXPECT_EQ(SyncCreateDB(&unterminated), kStandinErrBadArgument);
+    EXPECT_EQ(SyncCreateDB(nullptr), kStandinErrBadArgument);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+    EXPECT_FALSE(fs::exists(Path("Res")));
+}
+
+TEST_F(SyncManagerTest, HandlesRunOutAfter255) {
+    std::set<int> handles;
+    for (int i = 0; i < 255; ++i) handles.insert(Create("Db" + std::to_string(i)));
+    EXPECT_EQ(handles.size(), 255u);
+    EXPECT_EQ(*handles.begin(), 1);
+    EXPECT_EQ(*handles.rbegin(), 255);
+    uint8_t db = 0;
+    EXPECT_EQ(CreateDb("OneTooMany", &db), kStandinErrTooMany);
+    EXPECT_EQ(SyncOpenDB("Db0", 0, &db, kReadWrite), kStandinErrExists);
+    EXPECT_FALSE(fs::exists(Path("OneTooMany")));
+    for (int h : handles) EXPECT_EQ(SyncCloseDB(static_cast<uint8_t>(h)), 0);
+}
+
+// ---- Records ------------------------------------------------------------------
+
+struct AttributeCase {
+    uint8_t attributesIn;
+    int16_t categoryIn;
+    uint8_t stored;  // attribute byte in the file
+    uint8_t attributesOut;
+    int16_t categoryOut;
+};
+
+void PrintTo(const AttributeCase &c, std::ostream *os) {
+    *os << "attributes 0x" << std::hex << int{c.attributesIn} << std::dec << " category "
+        << c.categoryIn;
+}
+
+class SyncManagerAttributeTest : public SyncManagerTest,
+                                 public ::testing::WithParamInterface<AttributeCase> {};
+
+TEST_P(SyncManagerAttributeTest, StoresAndReportsAttributesAndCategory) {
+    const AttributeCase &c = GetParam();
+    uint8_t db = Create();
+    ASSERT_EQ(Write(db, c.attributesIn, c.categoryIn, "body"), 0);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    PdbDatabase file;
+    ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
+    ASSERT_EQ(file.records.size(), 1u);
+    EXPECT_EQ(file.records[0].attributes, c.stored);
+    db = Open("TestDB");
+    ReadResult r = Read(db, 0);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.attributes, c.attributesOut);
+    EXPECT_EQ(r.category, c.categoryOut);
+    EXPECT_EQ(r.body, "body");
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bits, SyncManagerAttributeTest,
+    ::testing::Values(AttributeCase{0x00, 0, 0x00, 0x00, 0},
+                      AttributeCase{0x10, 3, 0x13, 0x10, 3},      // secret
+                      AttributeCase{0x40, 15, 0x4F, 0x40, 15},    // dirty
+                      AttributeCase{0x20, 7, 0x27, 0x20, 7},      // busy
+                      AttributeCase{0x50, 12, 0x5C, 0x50, 12},    // secret and dirty
+                      AttributeCase{0x80, 9, 0x80, 0x80, 0},      // deleted: no category
+                      AttributeCase{0x88, 4, 0x88, 0x88, 0},      // deleted and archived
+                      AttributeCase{0xD8, 0, 0xD8, 0xD8, 0},      // all of it
+                      AttributeCase{0x08, 2, 0x02, 0x00, 2},      // archive alone means nothing
+                      AttributeCase{0x17, 1, 0x11, 0x10, 1}));    // stray low bits dropped
+
+TEST_F(SyncManagerTest, WriteRefusesCategoriesOutsideTheNibble) {
+    uint8_t db = Create();
+    for (int16_t category : {int16_t{-1}, int16_t{16}, int16_t{300}}) {
+        SCOPED_TRACE(category);
+        EXPECT_EQ(Write(db, 0, category, "x"), kStandinErrBadArgument);
+    }
+    EXPECT_EQ(Count(db), 0);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, WriteRefusesBadRequests) {
+    uint8_t db = Create();
+    EXPECT_EQ(SyncWriteRec(nullptr), kStandinErrBadArgument);
+    SyncRecordRequest request{};
+    request.dbHandle = db;
+    request.recordSize = 4;
+    EXPECT_EQ(SyncWriteRec(&request), kStandinErrBadArgument);  // no buffer
+    EXPECT_EQ(Write(db, 0, 0, "x", nullptr, 0x1000000), kStandinErrBadArgument);
+    EXPECT_EQ(Count(db), 0);
+    request.recordSize = 0;
+    EXPECT_EQ(SyncWriteRec(&request), 0);  // an empty body needs no buffer
+    EXPECT_EQ(Read(db, 0).size, 0u);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, NewRecordsGetFreshIdsThatAvoidTakenOnes) {
+    uint8_t db = Create();
+    std::set<uint32_t> taken;
+    for (uint32_t id = 1; id <= 40; ++id) {
+        uint32_t written = 0;
+        ASSERT_EQ(Write(db, 0, 0, "explicit", &written, id), 0);
+        EXPECT_EQ(written, id);
+        taken.insert(id);
+    }
+    for (int i = 0; i < 20; ++i) {
+        uint32_t id = 0;
+        ASSERT_EQ(Write(db, 0, 0, "fresh", &id), 0);
+        EXPECT_NE(id, 0u);
+        EXPECT_LE(id, 0xFFFFFFu);
+        EXPECT_TRUE(taken.insert(id).second) << "id " << id << " handed out twice";
+    }
+    EXPECT_EQ(Count(db), 60);
+    for (uint16_t i = 0; i < 60; ++i) EXPECT_EQ(taken.count(Read(db, i).id), 1u);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, FreshIdsWrapPastTheTopWithoutZero) {
+    PdbDatabase file;
+    strcpy(file.name, "Wrap");
+    file.uniqueIdSeed = 0xFFFFFE;
+    file.records.push_back(PdbRecord{0, 1, {'a'}});
+    ASSERT_EQ(PdbSave(Path("Wrap"), file), 0);
+    uint8_t db = Open("Wrap");
+    std::set<uint32_t> ids{1};
+    for (int i = 0; i < 3; ++i) {
+        uint32_t id = 0;
+        ASSERT_EQ(Write(db, 0, 0, "b", &id), 0);
+        EXPECT_NE(id, 0u);
+        EXPECT_LE(id, 0xFFFFFFu);
+        EXPECT_TRUE(ids.insert(id).second) << id;
+    }
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, AKnownIdReplacesThatRecordAnUnknownOneAppends) {
+    uint8_t db = Create();
+    uint32_t first = 0, second = 0;
+    ASSERT_EQ(Write(db, 0x40, 1, "one", &first), 0);
+    ASSERT_EQ(Write(db, 0x40, 2, "two", &second), 0);
+    ASSERT_EQ(Write(db, 0x10, 7, "TWO!", nullptr, second), 0);
+    EXPECT_EQ(Count(db), 2);
+    ReadResult r = Read(db, 1);
+    EXPECT_EQ(r.id, second);
+    EXPECT_EQ(r.body, "TWO!");
+    EXPECT_EQ(r.attributes, 0x10);
+    EXPECT_EQ(r.category, 7);
+    uint32_t chosen = 0;
+    ASSERT_EQ(Write(db, 0, 0, "three", &chosen, 0xABCDEF), 0);
+    EXPECT_EQ(chosen, 0xABCDEFu);
+    EXPECT_EQ(Count(db), 3);
+    EXPECT_EQ(Read(db, 2).id, 0xABCDEFu);
+    EXPECT_EQ(Read(db, 0).body, "one");
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, ReadCopiesAtMostTheBufferAndReportsTheFullSize) {
+    uint8_t db = Create();
+    const std::string big(70000, 'b');
+    ASSERT_EQ(Write(db, 0, 0, "0123456789"), 0);
+    ASSERT_EQ(Write(db, 0, 0, big), 0);
+    ReadResult r = Read(db, 0, 4);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.size, 10u);
+    EXPECT_EQ(r.body, "0123");
+    r = Read(db, 1, 65535);
+    EXPECT_EQ(r.size, 70000u);
+    EXPECT_EQ(r.body, big.substr(0, 65535));
+    SyncRecordRequest sizeOnly{};
+    sizeOnly.dbHandle = db;
+    EXPECT_EQ(SyncReadRecordByIndex(&sizeOnly), 0);
+    EXPECT_EQ(uint32_t{sizeOnly.recordSize}, 10u);  // packed: copy, not a reference
+    sizeOnly.bufferSize = 5;
+    EXPECT_EQ(SyncReadRecordByIndex(&sizeOnly), kStandinErrBadArgument);
+    EXPECT_EQ(Read(db, 2).status, kStandinErrNotFound);
+    EXPECT_EQ(Read(db, 65535).status, kStandinErrNotFound);
+    EXPECT_EQ(SyncReadRecordByIndex(nullptr), kStandinErrBadArgument);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, ADatabaseOpenedForReadingRefusesChanges) {
+    uint8_t db = Create();
+    ASSERT_EQ(Write(db, 0xC0, 0, "deleted and dirty"), 0);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    const std::string before = FileBytes(Path("TestDB"));
+    db = Open("TestDB", kOpenRead | kOpenShowSecret);
+    EXPECT_EQ(Write(db, 0, 0, "x"), kStandinErrReadOnly);
+    EXPECT_EQ(SyncPurgeDeletedRecs(db), kStandinErrReadOnly);
+    EXPECT_EQ(SyncPurgeAllRecs(db), kStandinErrReadOnly);
+    EXPECT_EQ(SyncResetSyncFlags(db), kStandinErrReadOnly);
+    EXPECT_EQ(Count(db), 1);
+    EXPECT_EQ(Read(db, 0).body, "deleted and dirty");
+    EXPECT_EQ(SyncCloseDB(db), 0);
+    EXPECT_EQ(FileBytes(Path("TestDB")), before);
+}
+
+TEST_F(SyncManagerTest, PurgesAndResetKeepWhatTheyShould) {
+    uint8_t db = Create();
+    uint32_t liveId = 0, secretId = 0;
+    ASSERT_EQ(Write(db, 0x40, 3, "live", &liveId), 0);
+    ASSERT_EQ(Write(db, 0xC0, 0, "deleted"), 0);
+    ASSERT_EQ(Write(db, 0x88, 0, "archived"), 0);
+    ASSERT_EQ(Write(db, 0x50, 9, "secret", &secretId), 0);
+    EXPECT_EQ(Count(db), 4);
+    ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);
+    ASSERT_EQ(Count(db), 2);
+    EXPECT_EQ(Read(db, 0).id, liveId);
+    EXPECT_EQ(Read(db, 1).id, secretId);
+    ASSERT_EQ(SyncResetSyncFlags(db), 0);
+    ReadResult r = Read(db, 1);
+    EXPECT_EQ(r.attributes, 0x10);
+    EXPECT_EQ(r.category, 9);
+    EXPECT_EQ(Read(db, 0).attributes, 0x00);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+
+    PdbDatabase file;
+    ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
+    EXPECT_EQ(file.records.size(), 2u);
+    EXPECT_NE(file.backupDate, 0u);
+    db = Open("TestDB");
+    ASSERT_EQ(SyncPurgeAllRecs(db), 0);
+    EXPECT_EQ(Count(db), 0);
+    EXPECT_EQ(Read(db, 0).status, kStandinErrNotFound);
+    uint32_t id = 0;
+    ASSERT_EQ(Write(db, 0, 0, "after purge", &id), 0);
+    EXPECT_NE(id, liveId);  // the seed moves on: no ID comes back
+    EXPECT_NE(id, secretId);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
+    EXPECT_EQ(file.records.size(), 1u);
+}
+
+// ---- Write-back ---------------------------------------------------------------
+
+struct FileIdentity {
+    ino_t inode;
+    std::string bytes;
+};
+
+FileIdentity Identify(const std::string &path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return FileIdentity{st.st_ino, FileBytes(path)};
+}
+
+TEST_F(SyncManagerTest, CloseRewritesTheFileOnlyAfterAChange) {
+    uint8_t db = Create();
+    ASSERT_EQ(Write(db, 0, 2, "kept"), 0);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    PdbDatabase file;
+    ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
+    const uint32_t number = file.modificationNumber;
+    FileIdentity before = Identify(Path("TestDB"));
+
+    db = Open("TestDB");
+    Read(db, 0);
+    Count(db);
+    ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);  // nothing to purge
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    FileIdentity unchanged = Identify(Path("TestDB"));
+    EXPECT_EQ(unchanged.inode, before.inode);
+    EXPECT_EQ(unchanged.bytes, before.bytes);
+
+    db = Open("TestDB");
+    ASSERT_EQ(Write(db, 0, 3, "added"), 0);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    EXPECT_NE(Identify(Path("TestDB")).inode, before.inode);
+    ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
+    EXPECT_EQ(file.modificationNumber, number + 1);
+    EXPECT_EQ(file.records.size(), 2u);
+}
+
+// Root ignores directory permissions, so a file-size limit makes the write fail.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    struct rlimit saved_ {};
+    sighandler_t oldHandler_;
+};
+
+TEST_F(SyncManagerTest, AFailedWriteBackKeepsTheOldFileAndFreesTheHandle) {
+    uint8_t db = Create();
+    ASSERT_EQ(Write(db, 0, 1, "original"), 0);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    FileIdentity before = Identify(Path("TestDB"));
+
+    db = Open("TestDB");
+    ASSERT_EQ(Write(db, 0, 1, std::string(4096, 'n')), 0);
+    int32_t status = 0;
+    {
+        FileSizeLimit limit(before.bytes.size() + 100);
+        status = SyncCloseDB(db);
+    }
+    EXPECT_EQ(status, kStandinErrIo);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+    EXPECT_EQ(SyncCloseDB(db), kStandinErrBadArgument);
+    FileIdentity after = Identify(Path("TestDB"));
+    EXPECT_EQ(after.inode, before.inode);
+    EXPECT_EQ(after.bytes, before.bytes);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "temporary file left";
+}
+
+TEST_F(SyncManagerTest, AnInjectedCloseFailureDropsTheChangesAndFreesTheHandle) {
+    uint8_t db = Create();
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    const std::string before = FileBytes(Path("TestDB"));
+    db = Open("TestDB");
+    ASSERT_EQ(Write(db, 0, 0, "lost"), 0);
+    StandinClearFaults();
+    StandinFailCall("SyncCloseDB", 1, kInjected, 0);
+    EXPECT_EQ(SyncCloseDB(db), kInjected);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+    EXPECT_EQ(FileBytes(Path("TestDB")), before);
+}
+
+TEST_F(SyncManagerTest, HoldsAtMost65535Records) {
+    uint8_t db = Create();
+    for (int i = 0; i < kPdbMaxRecords; ++i) ASSERT_EQ(Write(db, 0, 0, "r"), 0) << i;
+    EXPECT_EQ(Count(db), 65535);
+    EXPECT_EQ(Write(db, 0, 0, "one too many"), kStandinErrTooMany);
+    EXPECT_EQ(Write(db, 0, 0, "nor with a new id", nullptr, 0xFEDCBA), kStandinErrTooMany);
+    uint32_t lastId = Read(db, 65534).id;
+    EXPECT_EQ(Write(db, 0, 5, "replacing is fine", nullptr, lastId), 0);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+    db = Open("TestDB");
+    EXPECT_EQ(Count(db), 65535);
+    EXPECT_EQ(Read(db, 65534).body, "replacing is fine");
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+TEST_F(SyncManagerTest, TheHandheldFolderDefaultsToTheEnvironment) {
+    setenv("HOTSYNC_HANDHELD", dir_.c_str(), 1);
+    StandinSetHandheldDir(nullptr);
+    EXPECT_EQ(std::string(StandinHandheldDir()), dir_);
+    unsetenv("HOTSYNC_HANDHELD");
+    StandinSetHandheldDir("");
+    EXPECT_EQ(std::string(StandinHandheldDir()), ".");
+    StandinSetHandheldDir(dir_.c_str());
+}
+
+// ---- Bad handles --------------------------------------------------------------
+
+struct HandleOp {
+    const char *name;
+    std::function<int32_t(uint8_t)> call;
+};
+
+void PrintTo(const HandleOp &op, std::ostream *os) { *os << op.name; }
+
+int32_t ReadWith(uint8_t db) {
+    char buffer[8];
+    SyncRecordRequest request{};
+    request.dbHandle = db;
+    request.bufferSize = sizeof buffer;
+    request.buffer = buffer;
+    return SyncReadRecordByIndex(&request);
+}
+
+int32_t WriteWith(uint8_t db) {
+    char body[] = "b";
+    SyncRecordRequest request{};
+    request.dbHandle = db;
+    request.recordSize = 1;
+    request.buffer = body;
+    return SyncWriteRec(&request);
+}
+
+const HandleOp kHandleOps[] = {
+    {"SyncCloseDB", SyncCloseDB},
+    {"SyncResetSyncFlags", SyncResetSyncFlags},
+    {"SyncPurgeDeletedRecs", SyncPurgeDeletedRecs},
+    {"SyncPurgeAllRecs", SyncPurgeAllRecs},
+    {"SyncGetDBRecordCount", [](uint8_t db) {
+         uint16_t count = 0;
+         return SyncGetDBRecordCount(db, &count);
+     }},
+    {"SyncReadRecordByIndex", ReadWith},
+    {"SyncWriteRec", WriteWith},
+};
+
+class SyncManagerHandleTest : public SyncManagerTest,
+                              public ::testing::WithParamInterface<HandleOp> {};
+
+TEST_P(SyncManagerHandleTest, UnknownHandlesAreRefused) {
+    uint8_t db = Create();
+    ASSERT_EQ(Write(db, 0, 0, "x"), 0);
+    uint8_t closed = Create("Closed");
+    ASSERT_EQ(SyncCloseDB(closed), 0);
+    for (uint8_t bad : {uint8_t{0}, closed, uint8_t{200}, uint8_t{255}}) {
+        SCOPED_TRACE("handle " + std::to_string(bad));
+        EXPECT_EQ(GetParam().call(bad), kStandinErrBadArgument);
+    }
+    EXPECT_EQ(Count(db), 1);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 1);
+    EXPECT_EQ(GetParam().call(db), 0);
+    if (StandinOpenDatabaseCount() == 1) {
+        EXPECT_EQ(SyncCloseDB(db), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, SyncManagerHandleTest, ::testing::ValuesIn(kHandleOps));
+
+TEST_F(SyncManagerTest, CountNeedsSomewhereToPutIt) {
+    uint8_t db = Create();
+    EXPECT_EQ(SyncGetDBRecordCount(db, nullptr), kStandinErrBadArgument);
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
+// ---- Fault injection ----------------------------------------------------------
+
+class SyncManagerFaultTest;
+
+struct FaultOp {
+    const char *name;
+    // Runs the operation once on the fixture's database "Main" (open as db)
+    // and undoes whatever it opened or registered.
+    std::function<int32_t(SyncManagerFaultTest &, uint8_t db)> call;
+};
+
+void PrintTo(const FaultOp &op, std::ostream *os) { *os << op.name; }
+
+class SyncManagerFaultTest : public SyncManagerTest,
+                             public ::testing::WithParamInterface<FaultOp> {
+public:
+    int32_t OpenAndClose() {
+        uint8_t db = 0;
+        int32_t status = SyncOpenDB("Other", 0, &db, kReadWrite);
+        if (status == 0) {
+            EXPECT_EQ(SyncCloseDB(db), 0);
+        }
+        return status;
+    }
+    int32_t CreateAndClose() {
+        uint8_t db = 0;
+        int32_t status = CreateDb("New" + std::to_string(++created_), &db);
+        if (status == 0) {
+            EXPECT_EQ(SyncCloseDB(db), 0);
+        }
+        return status;
+    }
+    int32_t CloseOther() {
+        uint8_t db = 0;
+        EXPECT_EQ(SyncOpenDB("Other", 0, &db, kReadWrite), 0);
+        return SyncCloseDB(db);
+    }
+    int32_t Register() {
+        ConduitHandle c = 0;
+        int32_t status = SyncRegisterConduit(&c);
+        if (status == 0) extraConduits_.push_back(c);
+        return status;
+    }
+    int32_t Unregister() {
+        ConduitHandle c = 0;
+        EXPECT_EQ(SyncRegisterConduit(&c), 0);
+        int32_t status = SyncUnRegisterConduit(c);
+        if (status != 0) extraConduits_.push_back(c);
+        return status;
+    }
+
+protected:
+    void SetUp() override {
+        SyncManagerTest::SetUp();
+        uint8_t other = Create("Other");
+        ASSERT_EQ(SyncCloseDB(other), 0);
+        db_ = Create("Main");
+        ASSERT_EQ(Write(db_, 0x40, 1, "live"), 0);
+        ASSERT_EQ(Write(db_, 0x80, 0, "deleted"), 0);
+        StandinClearFaults();
+    }
+    void TearDown() override {
+        StandinClearFaults();
+        EXPECT_EQ(SyncCloseDB(db_), 0);
+        SyncManagerTest::TearDown();
+    }
+
+    // Runs the operation three times and returns the three statuses.
+    std::vector<int32_t> RunThrice() {
+        std::vector<int32_t> statuses;
+        for (int i = 0; i < 3; ++i) statuses.push_back(GetParam().call(*this, db_));
+        return statuses;
+    }
+
+    uint8_t db_ = 0;
+    int created_ = 0;
+};
+
+const FaultOp kFaultOps[] = {
+    {"SyncRegisterConduit", [](SyncManagerFaultTest &t, uint8_t) { return t.Register(); }},
+    {"SyncUnRegisterConduit", [](SyncManagerFaultTest &t, uint8_t) { return t.Unregister(); }},
+    {"SyncOpenDB", [](SyncManagerFaultTest &t, uint8_t) { return t.OpenAndClose(); }},
+    {"SyncCreateDB", [](SyncManagerFaultTest &t, uint8_t) { return t.CreateAndClose(); }},
+    {"SyncCloseDB", [](SyncManagerFaultTest &t, uint8_t) { return t.CloseOther(); }},
+    {"SyncResetSyncFlags", [](SyncManagerFaultTest &, uint8_t db) { return SyncResetSyncFlags(db); }},
+    {"SyncWriteRec", [](SyncManagerFaultTest &, uint8_t db) { return WriteWith(db); }},
+    {"SyncReadRecordByIndex", [](SyncManagerFaultTest &, uint8_t db) { return ReadWith(db); }},
+    {"SyncPurgeDeletedRecs", [](SyncManagerFaultTest &, uint8_t db) { return SyncPurgeDeletedRecs(db); }},
+    {"SyncPurgeAllRecs", [](SyncManagerFaultTest &, uint8_t db) { return SyncPurgeAllRecs(db); }},
+    {"SyncGetDBRecordCount", [](SyncManagerFaultTest &, uint8_t db) {
+         uint16_t count = 0;
+         return SyncGetDBRecordCount(db, &count);
+     }},
+};
+
+TEST_P(SyncManagerFaultTest, AOneShotFaultFailsOnlyThatCall) {
+    StandinFailCall(GetParam().name, 2, kInjected, 0);
+    EXPECT_EQ(RunThrice(), (std::vector<int32_t>{0, kInjected, 0}));
+    EXPECT_EQ(StandinCallCount(GetParam().name), 3);
+    EXPECT_EQ(StandinInjectedCount(), 1);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 1);
+}
+
+TEST_P(SyncManagerFaultTest, APersistentFaultFailsEveryLaterCall) {
+    StandinFailCall(GetParam().name, 2, kInjected, 1);
+    EXPECT_EQ(RunThrice(), (std::vector<int32_t>{0, kInjected, kInjected}));
+    EXPECT_EQ(StandinInjectedCount(), 2);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 1);
+}
+
+TEST_P(SyncManagerFaultTest, AFiredFaultChangesNothing) {
+    StandinFailCall(GetParam().name, 1, kInjected, 1);
+    GetParam().call(*this, db_);
+    StandinClearFaults();
+    EXPECT_EQ(Count(db_), 2);
+    EXPECT_EQ(Read(db_, 0).attributes, 0x40);
+    EXPECT_EQ(Read(db_, 1).attributes, 0x80);
+    EXPECT_FALSE(fs::exists(Path("New1")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, SyncManagerFaultTest, ::testing::ValuesIn(kFaultOps));
+
+}  // namespace
