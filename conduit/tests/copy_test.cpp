@@ -322,7 +322,9 @@ TEST_P(ImportFaultTest, EveryFailureIsReportedAndTheListIsUntouched) {
                 ASSERT_LE(now.size(), kImported.size());
                 EXPECT_EQ(now, std::vector<HandheldRecord>(kImported.begin(),
                                                            kImported.begin() + now.size()));
-                if (std::string(c.operation) == "SyncWriteRec") EXPECT_EQ(now.size(), size_t(nth - 1));
+                if (std::string(c.operation) == "SyncWriteRec") {
+                    EXPECT_EQ(now.size(), size_t(nth - 1));
+                }
             }
             break;
         }
