@@ -1,0 +1,181 @@
+// The camera record and its line in Cameras.txt.
+#include "camera_record.h"
+
+#include <cstring>
+
+char LineBuffer[kLineBufferSize];
+
+char *CameraRecord::*const kCameraColumns[kCameraColumnCount] = {
+    &CameraRecord::column1,     &CameraRecord::column2,      &CameraRecord::column3,
+    &CameraRecord::column4,     &CameraRecord::column5,      &CameraRecord::column6,
+    &CameraRecord::column7,     &CameraRecord::column8,      &CameraRecord::column9,
+    &CameraRecord::column10,    &CameraRecord::column11,     &CameraRecord::privateFlag,
+    &CameraRecord::category,    &CameraRecord::modifiedFlag, &CameraRecord::deletedFlag,
+};
+
+constexpr size_t kCameraColumnWidths[kCameraColumnCount] = {45, 45, 30, 4,  4, 1024, 10, 10,
+                                                            10, 1,  4,  1, 2, 1,    1};
+
+const char *const kCategoryTexts[kCategoryTextCount] = {
+    "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15",
+};
+
+namespace {
+
+constexpr size_t LongestLine() {
+    size_t bytes = kCameraColumnCount;  // fourteen TABs and the line feed
+    for (size_t width : kCameraColumnWidths) bytes += width;
+    return bytes;
+}
+static_assert(LongestLine() < kLineBufferSize, "a written line must fit in LineBuffer");
+
+const char *const kColumn10Texts[] = {"0", "1"};
+const char *const kColumn11Texts[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "None"};
+const char *const kFlagTexts[] = {"Y", "N"};
+
+struct ColumnRule {
+    const char *const *allowed;  // null: any text is valid
+    size_t allowedCount;
+    const char *invalidText;  // what a value outside `allowed` reads as
+    bool spaceWhenEmpty;      // least written width 1
+    const char *unsetText;    // what a null column is written as
+};
+
+constexpr ColumnRule kFreeText = {nullptr, 0, nullptr, false, ""};
+constexpr ColumnRule kKeyText = {nullptr, 0, nullptr, true, ""};
+constexpr ColumnRule kFlag = {kFlagTexts, 2, "N", true, "N"};
+
+const ColumnRule kRules[kCameraColumnCount] = {
+    kKeyText,  kKeyText,  kFreeText, kFreeText, kFreeText,
+    kFreeText, kFreeText, kFreeText, kFreeText,
+    {kColumn10Texts, 2, "0", true, ""},
+    {kColumn11Texts, 11, "None", true, ""},
+    kFlag,
+    {kCategoryTexts, kCategoryTextCount, "0", true, "0"},
+    kFlag,
+    kFlag,
+};
+
+struct Span {
+    const char *text;
+    size_t length;
+};
+
+// A line read through a Windows text stream ends in a bare LF; a line split
+// after its CR would otherwise leave that CR in one piece and an empty line in
+// the next. Called when fgets filled the buffer and its last byte is the CR.
+void JoinSplitCrLf(FILE *file) {
+    int next = std::getc(file);
+    if (next == '\n') {
+        LineBuffer[kLineBufferSize - 2] = '\n';
+    } else if (next != EOF) {
+        std::ungetc(next, file);
+    }
+}
+
+bool ReadLineIntoBuffer(FILE *file) {
+    // Only a read that fills the buffer writes this byte.
+    LineBuffer[kLineBufferSize - 2] = '\0';
+    if (!std::fgets(LineBuffer, kLineBufferSize, file)) return false;
+    if (LineBuffer[kLineBufferSize - 2] == '\r') JoinSplitCrLf(file);
+    return true;
+}
+
+bool EndsLine(const char *p) {
+    return *p == '\0' || *p == '\n' || (*p == '\r' && p[1] == '\n');
+}
+
+// The raw (uncut) span of each column of the line in LineBuffer.
+void SplitLine(Span spans[kCameraColumnCount]) {
+    for (size_t i = 0; i < kCameraColumnCount; ++i) spans[i] = Span{LineBuffer, 0};
+    size_t column = 0;
+    for (const char *p = LineBuffer; !EndsLine(p); ++p) {
+        if (*p == '\t') {
+            ++column;
+            if (column < kCameraColumnCount) spans[column].text = p + 1;
+        } else if (column < kCameraColumnCount) {
+            ++spans[column].length;
+        }
+    }
+}
+
+bool IsAllowed(const Span &span, const ColumnRule &rule) {
+    for (size_t i = 0; i < rule.allowedCount; ++i) {
+        const char *value = rule.allowed[i];
+        if (std::strlen(value) == span.length && std::memcmp(value, span.text, span.length) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Cuts the span to its width, then replaces a coded column's invalid value.
+Span ReadValue(Span span, size_t column) {
+    const ColumnRule &rule = kRules[column];
+    if (span.length > kCameraColumnWidths[column]) span.length = kCameraColumnWidths[column];
+    if (rule.allowed && !IsAllowed(span, rule)) {
+        span = Span{rule.invalidText, std::strlen(rule.invalidText)};
+    }
+    return span;
+}
+
+size_t BoundedLength(const char *text, size_t limit) {
+    size_t length = 0;
+    while (length < limit && text[length] != '\0') ++length;
+    return length;
+}
+
+bool BreaksLine(char byte) {
+    return byte == '\t' || byte == '\r' || byte == '\n';
+}
+
+// Appends one column as the writer writes it and returns the new end.
+char *AppendColumn(char *out, const char *text, size_t column) {
+    const ColumnRule &rule = kRules[column];
+    if (!text) text = rule.unsetText;
+    size_t length = BoundedLength(text, kCameraColumnWidths[column]);
+    if (length == 0 && rule.spaceWhenEmpty) {
+        *out++ = ' ';
+        return out;
+    }
+    for (size_t i = 0; i < length; ++i) *out++ = BreaksLine(text[i]) ? ' ' : text[i];
+    return out;
+}
+
+}  // namespace
+
+char *CopyColumnText(const char *text, size_t length) {
+    char *copy = new char[length + 1];
+    if (length > 0) std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    return copy;
+}
+
+void FreeCameraRecord(CameraRecord *record) {
+    if (!record) return;
+    for (char *CameraRecord::*column : kCameraColumns) delete[] (record->*column);
+    delete record;
+}
+
+CameraRecord *ReadCameraFromFile(FILE *file) {
+    if (!ReadLineIntoBuffer(file)) return nullptr;
+    Span spans[kCameraColumnCount];
+    SplitLine(spans);
+    CameraRecord *record = new CameraRecord();
+    for (size_t i = 0; i < kCameraColumnCount; ++i) {
+        Span value = ReadValue(spans[i], i);
+        record->*kCameraColumns[i] = CopyColumnText(value.text, value.length);
+    }
+    return record;
+}
+
+int32_t WriteCustomerToFile(FILE *file, const CameraRecord *record) {
+    char *out = LineBuffer;
+    for (size_t i = 0; i < kCameraColumnCount; ++i) {
+        out = AppendColumn(out, record->*kCameraColumns[i], i);
+        *out++ = i + 1 < kCameraColumnCount ? '\t' : '\n';
+    }
+    *out = '\0';
+    int result = std::fprintf(file, "%s", LineBuffer);
+    return result >= 0 ? 0 : result;
+}

@@ -1,0 +1,311 @@
+// Seeded sweeps: random records through the line and the body, compared with
+// what the line and body rules predict, computed here on their own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "camera_record.h"
+
+namespace {
+
+using Columns = std::array<std::string, kCameraColumnCount>;
+using OptionalColumns = std::array<std::optional<std::string>, kCameraColumnCount>;
+using RecordPtr = std::unique_ptr<CameraRecord, decltype(&FreeCameraRecord)>;
+using FilePtr = std::unique_ptr<FILE, decltype(&std::fclose)>;
+
+constexpr unsigned kSeed = 20240611;
+
+// ---- The rules, restated ------------------------------------------------------
+
+const size_t kWidths[kCameraColumnCount] = {45, 45, 30, 4, 4, 1024, 10, 10, 10, 1, 4, 1, 2, 1, 1};
+const bool kSpaceWhenEmpty[kCameraColumnCount] = {true, true, false, false, false, false, false, false,
+                                                 false, true, true, true, true, true, true};
+const char *const kUnset[kCameraColumnCount] = {"", "", "", "", "", "", "", "", "", "", "", "N", "0", "N", "N"};
+
+// Allowed values of the coded columns (empty for free text) and what an
+// invalid value reads as.
+std::vector<std::string> Allowed(size_t column) {
+    std::vector<std::string> values;
+    if (column == 9) values = {"0", "1"};
+    if (column == 10) {
+        for (int n = 1; n <= 10; ++n) values.push_back(std::to_string(n));
+        values.push_back("None");
+    }
+    if (column == 11 || column == 13 || column == 14) values = {"Y", "N"};
+    if (column == 12) {
+        for (int n = 0; n <= 15; ++n) values.push_back(std::to_string(n));
+    }
+    return values;
+}
+
+const char *const kInvalid[kCameraColumnCount] = {"", "", "", "", "", "", "", "", "", "0", "None", "N", "0", "N", "N"};
+
+std::string ReadValue(const std::string &raw, size_t column) {
+    std::string value = raw.substr(0, kWidths[column]);
+    std::vector<std::string> allowed = Allowed(column);
+    if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
+        return kInvalid[column];
+    }
+    return value;
+}
+
+std::string WrittenValue(const std::optional<std::string> &column, size_t index) {
+    std::string value = std::string(column ? *column : kUnset[index]).substr(0, kWidths[index]);
+    if (value.empty() && kSpaceWhenEmpty[index]) return " ";
+    for (char &byte : value) {
+        if (byte == '\t' || byte == '\r' || byte == '\n') byte = ' ';
+    }
+    return value;
+}
+
+// Every record a file of lines shorter than a piece gives.
+std::vector<Columns> ModelRead(const std::string &file) {
+    std::vector<Columns> records;
+    size_t pos = 0;
+    while (pos < file.size()) {
+        size_t lf = file.find('\n', pos);
+        bool hasLf = lf != std::string::npos;
+        std::string line = file.substr(pos, hasLf ? lf - pos : std::string::npos);
+        pos = hasLf ? lf + 1 : file.size();
+        if (hasLf && !line.empty() && line.back() == '\r') line.pop_back();
+        line = line.substr(0, line.find('\0'));
+        Columns raw;
+        size_t column = 0;
+        for (char byte : line) {
+            if (byte == '\t') {
+                ++column;
+            } else if (column < kCameraColumnCount) {
+                raw[column] += byte;
+            }
+        }
+        for (size_t i = 0; i < kCameraColumnCount; ++i) raw[i] = ReadValue(raw[i], i);
+        records.push_back(raw);
+    }
+    return records;
+}
+
+// ---- Helpers --------------------------------------------------------------------
+
+Columns ColumnsOf(const CameraRecord *record) {
+    Columns columns;
+    for (size_t i = 0; i < kCameraColumnCount; ++i) {
+        const char *text = record->*kCameraColumns[i];
+        columns[i] = text ? text : "<null>";
+    }
+    return columns;
+}
+
+char *Dup(const std::string &text) {
+    char *copy = new char[text.size() + 1];
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    return copy;
+}
+
+RecordPtr MakeRecord(const OptionalColumns &columns) {
+    RecordPtr record(new CameraRecord(), &FreeCameraRecord);
+    for (size_t i = 0; i < kCameraColumnCount; ++i) {
+        if (columns[i]) record.get()->*kCameraColumns[i] = Dup(*columns[i]);
+    }
+    return record;
+}
+
+std::string FileBytes(FILE *file) {
+    std::rewind(file);
+    std::string bytes;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+    return bytes;
+}
+
+class Random {
+public:
+    explicit Random(unsigned seed) : engine_(seed) {}
+    size_t Below(size_t bound) { return std::uniform_int_distribution<size_t>(0, bound - 1)(engine_); }
+    bool OneIn(size_t n) { return Below(n) == 0; }
+
+    // Bytes 1..255, with the line's separators and high bytes well represented;
+    // with `withNul`, NUL too.
+    char Byte(bool withNul) {
+        static const char kSpecial[] = {'\t', '\r', '\n', ' ', '\x80', '\xff', '\xe9', 'Y', 'N', '1', '0'};
+        if (withNul && OneIn(40)) return '\0';
+        if (OneIn(4)) return kSpecial[Below(sizeof kSpecial)];
+        return static_cast<char>(1 + Below(255));
+    }
+    std::string Text(size_t maxLength, bool withNul = false) {
+        size_t length = Below(maxLength + 1);
+        std::string text;
+        for (size_t i = 0; i < length; ++i) text += Byte(withNul);
+        return text;
+    }
+    // A column text around the column's width: often shorter, sometimes longer.
+    std::string ColumnText(size_t width) { return Text(OneIn(3) ? 2 * width + 3 : width); }
+
+private:
+    std::mt19937 engine_;
+};
+
+OptionalColumns RandomRecord(Random &random) {
+    OptionalColumns columns;
+    for (size_t i = 0; i < kCameraColumnCount; ++i) {
+        bool mayBeUnset = (i >= 2 && i <= 8) || i >= 11;
+        if (mayBeUnset && random.OneIn(5)) continue;
+        std::vector<std::string> allowed = Allowed(i);
+        if (!allowed.empty() && !random.OneIn(3)) {
+            columns[i] = allowed[random.Below(allowed.size())];
+        } else {
+            columns[i] = random.ColumnText(kWidths[i]);
+        }
+    }
+    return columns;
+}
+
+void ExpectSatisfiesTable(const Columns &columns) {
+    for (size_t i = 0; i < kCameraColumnCount; ++i) {
+        EXPECT_LE(columns[i].size(), kWidths[i]) << "column " << i + 1;
+        std::vector<std::string> allowed = Allowed(i);
+        if (!allowed.empty()) {
+            EXPECT_NE(std::find(allowed.begin(), allowed.end(), columns[i]), allowed.end())
+                << "column " << i + 1 << " holds \"" << columns[i] << "\"";
+        }
+    }
+}
+
+// ---- Sweeps -----------------------------------------------------------------------
+
+TEST(RecordRoundTrip, WrittenLinesAreOneLineEachAndReadBackAsPredicted) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed));
+    Random random(kSeed);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        FilePtr file(std::tmpfile(), &std::fclose);
+        ASSERT_TRUE(file);
+        std::string expectedFile;
+        std::vector<Columns> expectedRecords;
+        for (int n = 0; n < 25; ++n) {
+            OptionalColumns columns = RandomRecord(random);
+            RecordPtr record = MakeRecord(columns);
+            ASSERT_EQ(WriteCustomerToFile(file.get(), record.get()), 0);
+            Columns readBack;
+            for (size_t i = 0; i < kCameraColumnCount; ++i) {
+                std::string written = WrittenValue(columns[i], i);
+                expectedFile += written + (i + 1 < kCameraColumnCount ? "\t" : "\n");
+                readBack[i] = ReadValue(written, i);
+            }
+            expectedRecords.push_back(readBack);
+        }
+        ASSERT_EQ(FileBytes(file.get()), expectedFile);
+        std::rewind(file.get());
+        for (size_t n = 0; n < expectedRecords.size(); ++n) {
+            RecordPtr record(ReadCameraFromFile(file.get()), &FreeCameraRecord);
+            ASSERT_TRUE(record) << "record " << n;
+            EXPECT_EQ(ColumnsOf(record.get()), expectedRecords[n]) << "record " << n;
+        }
+        EXPECT_EQ(ReadCameraFromFile(file.get()), nullptr);
+    }
+}
+
+TEST(RecordRoundTrip, ArbitraryLinesReadAsPredictedWithinTheTable) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 1));
+    Random random(kSeed + 1);
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::string bytes;
+        for (int n = 0; n < 30; ++n) {
+            std::string line;
+            size_t fields = random.Below(20);
+            for (size_t f = 0; f < fields; ++f) {
+                line += random.Text(random.OneIn(10) ? 1500 : 8, true);
+                if (f + 1 < fields) line += '\t';
+            }
+            bytes += line;
+            if (n < 29 || random.OneIn(2)) bytes += random.OneIn(3) ? "\r\n" : "\n";
+        }
+        FilePtr file(std::tmpfile(), &std::fclose);
+        ASSERT_TRUE(file);
+        std::fwrite(bytes.data(), 1, bytes.size(), file.get());
+        std::rewind(file.get());
+        std::vector<Columns> expected = ModelRead(bytes);
+        size_t count = 0;
+        while (RecordPtr record{ReadCameraFromFile(file.get()), &FreeCameraRecord}) {
+            Columns columns = ColumnsOf(record.get());
+            ExpectSatisfiesTable(columns);
+            ASSERT_LT(count, expected.size());
+            EXPECT_EQ(columns, expected[count]) << "record " << count;
+            ++count;
+        }
+        EXPECT_EQ(count, expected.size());
+        EXPECT_FALSE(std::ferror(file.get()));
+    }
+}
+
+TEST(RecordRoundTrip, PackedBodiesUnpackUnchangedOrPackToNothing) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 2));
+    Random random(kSeed + 2);
+    for (int n = 0; n < 400; ++n) {
+        SCOPED_TRACE("record " + std::to_string(n));
+        OptionalColumns columns;
+        std::string body;
+        for (size_t i = 0; i < kBodyColumnCount; ++i) {
+            if (!random.OneIn(6)) columns[i] = random.Text(random.OneIn(8) ? 3000 : 60);
+            body += columns[i].value_or("") + '\0';
+        }
+        RecordPtr record = MakeRecord(columns);
+        size_t capacities[] = {body.size(), body.size() - 1, random.Below(body.size()), kLineBufferSize};
+        size_t capacity = capacities[random.Below(4)];
+        std::vector<char> buffer(capacity, 'x');
+        int32_t size = PackCameraRecord(buffer.data(), capacity, record.get());
+        if (body.size() > capacity) {
+            EXPECT_EQ(size, 0);
+            EXPECT_EQ(std::count(buffer.begin(), buffer.end(), 'x'), static_cast<long>(capacity));
+            continue;
+        }
+        ASSERT_EQ(size, static_cast<int32_t>(body.size()));
+        EXPECT_EQ(std::string(buffer.data(), size), body);
+        EXPECT_EQ(std::count(buffer.begin() + size, buffer.end(), 'x'), static_cast<long>(capacity - size));
+
+        std::unique_ptr<char[]> exact(new char[size]);
+        std::memcpy(exact.get(), buffer.data(), size);
+        RecordPtr unpacked(UnpackCameraRecord(exact.get(), size), &FreeCameraRecord);
+        Columns got = ColumnsOf(unpacked.get());
+        for (size_t i = 0; i < kBodyColumnCount; ++i) EXPECT_EQ(got[i], columns[i].value_or("")) << "column " << i + 1;
+        EXPECT_EQ(got[11], "N");
+        EXPECT_EQ(got[12], "<null>");
+        EXPECT_EQ(got[13], "N");
+        EXPECT_EQ(got[14], "N");
+    }
+}
+
+TEST(RecordRoundTrip, ArbitraryBodiesUnpackWithinTheirSize) {
+    SCOPED_TRACE("seed " + std::to_string(kSeed + 3));
+    Random random(kSeed + 3);
+    for (int n = 0; n < 400; ++n) {
+        SCOPED_TRACE("body " + std::to_string(n));
+        std::string body;
+        size_t size = random.Below(60);
+        for (size_t i = 0; i < size; ++i) body += random.OneIn(4) ? '\0' : random.Byte(false);
+        // Every column is the text up to the next NUL or the body's end.
+        std::array<std::string, kBodyColumnCount> expected;
+        size_t pos = 0;
+        for (size_t i = 0; i < kBodyColumnCount && pos < body.size(); ++i) {
+            size_t nul = std::min(body.find('\0', pos), body.size());
+            expected[i] = body.substr(pos, nul - pos);
+            pos = nul + 1;
+        }
+        std::unique_ptr<char[]> exact(new char[size]);
+        std::memcpy(exact.get(), body.data(), size);
+        RecordPtr record(UnpackCameraRecord(size ? exact.get() : nullptr, size), &FreeCameraRecord);
+        Columns got = ColumnsOf(record.get());
+        for (size_t i = 0; i < kBodyColumnCount; ++i) EXPECT_EQ(got[i], expected[i]) << "column " << i + 1;
+    }
+}
+
+}  // namespace
