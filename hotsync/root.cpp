@@ -1,0 +1,403 @@
+// The simulated HotSync directory on disk. See root.h and README.md.
+#include "root.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "standin.h"
+#include "standin_extra.h"
+
+namespace standin {
+
+namespace {
+
+const char kUsersFile[] = "users.ini";
+const char kConduitsFile[] = "conduits.ini";
+const char kQueueFile[] = "install.queue";
+
+struct RootState {
+    bool chosen = false;
+    std::string path;
+};
+
+RootState &Root() {
+    static RootState state;
+    return state;
+}
+
+std::string Trim(const std::string &text) {
+    const char *blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) return std::string();
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+std::string CurrentDirectory() {
+    std::vector<char> buffer(4096);
+    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
+    return std::string(buffer.data());
+}
+
+std::string Absolute(const std::string &path) {
+    std::string result = path;
+    if (result.empty() || result[0] != '/') result = CurrentDirectory() + "/" + result;
+    while (result.size() > 1 && result.back() == '/') result.pop_back();
+    return result;
+}
+
+std::string DefaultRoot() {
+    const char *env = std::getenv("HOTSYNC_ROOT");
+    if (env && *env) return env;
+    const char *home = std::getenv("HOME");
+    if (home && *home) return std::string(home) + "/.hotsync";
+    return ".hotsync";
+}
+
+bool FitsOnOneLine(const std::string &value) {
+    return value.find_first_of("\r\n") == std::string::npos;
+}
+
+int WriteAll(int fd, const std::string &text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return kStandinErrIo;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+int ParseUint32(const std::string &text, uint32_t *value) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+        return kStandinErrCorrupt;
+    }
+    errno = 0;
+    unsigned long long parsed = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno != 0 || parsed > UINT32_MAX) return kStandinErrCorrupt;
+    *value = static_cast<uint32_t>(parsed);
+    return 0;
+}
+
+int ParseInt32(const std::string &text, int32_t *value) {
+    if (text.empty()) return kStandinErrCorrupt;
+    char *end = nullptr;
+    errno = 0;
+    long long parsed = std::strtoll(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) {
+        return kStandinErrCorrupt;
+    }
+    *value = static_cast<int32_t>(parsed);
+    return 0;
+}
+
+int LoadIni(const std::string &path, std::vector<IniSection> *sections) {
+    sections->clear();
+    std::string text;
+    int status = ReadFileText(path, &text);
+    if (status == kStandinErrNotFound) return 0;
+    if (status != 0) return status;
+    size_t line = 0;
+    return ParseIni(text, sections, &line);
+}
+
+int UserFromSection(const IniSection &section, UserEntry *user) {
+    const std::string *name = FindIniValue(section, "name");
+    const std::string *id = FindIniValue(section, "id");
+    const std::string *directory = FindIniValue(section, "directory");
+    if (!name || !id || !directory) return kStandinErrCorrupt;
+    user->name = *name;
+    user->directory = *directory;
+    return ParseUint32(*id, &user->id);
+}
+
+void SetOptional(const IniSection &section, const char *key, std::string *value, bool *has) {
+    const std::string *found = FindIniValue(section, key);
+    *has = found != nullptr;
+    *value = found ? *found : std::string();
+}
+
+int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
+    conduit->creator = section.name;
+    const std::string *type = FindIniValue(section, "conduitType");
+    if (!type) return kStandinErrCorrupt;
+    SetOptional(section, "creatorName", &conduit->creatorName, &conduit->hasCreatorName);
+    SetOptional(section, "pcDirectory", &conduit->pcDirectory, &conduit->hasPcDirectory);
+    SetOptional(section, "pcFileName", &conduit->pcFileName, &conduit->hasPcFileName);
+    SetOptional(section, "title", &conduit->title, &conduit->hasTitle);
+    SetOptional(section, "remoteFile", &conduit->remoteFile, &conduit->hasRemoteFile);
+    return ParseInt32(*type, &conduit->conduitType);
+}
+
+void AddOptional(IniSection *section, const char *key, const std::string &value, bool has) {
+    if (has) section->entries.push_back({key, value});
+}
+
+bool ConduitFitsIni(const ConduitEntry &c) {
+    return c.creator.size() == 4 && c.creator.find_first_of("[]\r\n") == std::string::npos &&
+           FitsOnOneLine(c.creatorName) && FitsOnOneLine(c.pcDirectory) &&
+           FitsOnOneLine(c.pcFileName) && FitsOnOneLine(c.title) &&
+           FitsOnOneLine(c.remoteFile);
+}
+
+int EnsureDirectory(const std::string &path) {
+    if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return 0;
+    return kStandinErrIo;
+}
+
+}  // namespace
+
+int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t *errorLine) {
+    sections->clear();
+    *errorLine = 0;
+    size_t start = 0;
+    size_t lineNumber = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = Trim(text.substr(start, end - start));
+        start = end + 1;
+        ++lineNumber;
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[' && line.back() == ']') {
+            sections->push_back({Trim(line.substr(1, line.size() - 2)), {}});
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (sections->empty() || equals == std::string::npos || equals == 0) {
+            *errorLine = lineNumber;
+            return kStandinErrCorrupt;
+        }
+        sections->back().entries.push_back(
+            {Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))});
+    }
+    return 0;
+}
+
+std::string FormatIni(const std::vector<IniSection> &sections) {
+    std::string text;
+    for (const IniSection &section : sections) {
+        if (!text.empty()) text += "\n";
+        text += "[" + section.name + "]\n";
+        for (const IniEntry &entry : section.entries) {
+            text += entry.key + " = " + entry.value + "\n";
+        }
+    }
+    return text;
+}
+
+const std::string *FindIniValue(const IniSection &section, const std::string &key) {
+    const std::string *found = nullptr;
+    for (const IniEntry &entry : section.entries) {
+        if (entry.key == key) found = &entry.value;  // the last one wins
+    }
+    return found;
+}
+
+int ReadFileText(const std::string &path, std::string *text) {
+    text->clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
+    char chunk[4096];
+    int status = 0;
+    for (;;) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) status = kStandinErrIo;
+        if (n <= 0) break;
+        text->append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return status;
+}
+
+int WriteFileAtomic(const std::string &path, const std::string &text) {
+    std::string temporary = path + ".tmp." + std::to_string(getpid());
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return kStandinErrIo;
+    int status = WriteAll(fd, text);
+    if (close(fd) != 0 && status == 0) status = kStandinErrIo;
+    if (status == 0 && renameat(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str()) != 0) {
+        status = kStandinErrIo;
+    }
+    if (status != 0) unlinkat(AT_FDCWD, temporary.c_str(), 0);
+    return status;
+}
+
+std::string PosixPath(const std::string &path) {
+    std::string result = path;
+    for (char &c : result) {
+        if (c == '\\') c = '/';
+    }
+    return result;
+}
+
+const std::string &RootPath() {
+    RootState &state = Root();
+    if (!state.chosen) {
+        state.path = Absolute(DefaultRoot());
+        state.chosen = true;
+    }
+    return state.path;
+}
+
+int LoadUsers(const std::string &root, std::vector<UserEntry> *users) {
+    users->clear();
+    std::vector<IniSection> sections;
+    int status = LoadIni(root + "/" + kUsersFile, &sections);
+    for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
+        UserEntry user;
+        status = UserFromSection(sections[i], &user);
+        if (status == 0) users->push_back(user);
+    }
+    if (status != 0) users->clear();
+    return status;
+}
+
+int SaveUsers(const std::string &root, const std::vector<UserEntry> &users) {
+    std::vector<IniSection> sections;
+    for (size_t i = 0; i < users.size(); ++i) {
+        const UserEntry &user = users[i];
+        if (!FitsOnOneLine(user.name) || !FitsOnOneLine(user.directory)) {
+            return kStandinErrBadArgument;
+        }
+        sections.push_back({"user" + std::to_string(i + 1),
+                            {{"name", user.name},
+                             {"id", std::to_string(user.id)},
+                             {"directory", user.directory}}});
+    }
+    return WriteFileAtomic(root + "/" + kUsersFile, FormatIni(sections));
+}
+
+int AddUser(const std::string &root, const UserEntry &user) {
+    if (user.directory.empty() || user.directory[0] == '/') return kStandinErrBadArgument;
+    std::vector<UserEntry> users;
+    int status = LoadUsers(root, &users);
+    if (status != 0) return status;
+    if (FindUserById(users, user.id) || FindUserByName(users, user.name)) {
+        return kStandinErrExists;
+    }
+    users.push_back(user);
+    status = EnsureDirectory(root + "/" + user.directory);
+    return status != 0 ? status : SaveUsers(root, users);
+}
+
+const UserEntry *FindUserById(const std::vector<UserEntry> &users, uint32_t id) {
+    for (const UserEntry &user : users) {
+        if (user.id == id) return &user;
+    }
+    return nullptr;
+}
+
+const UserEntry *FindUserByName(const std::vector<UserEntry> &users, const std::string &name) {
+    for (const UserEntry &user : users) {
+        if (user.name == name) return &user;
+    }
+    return nullptr;
+}
+
+int LoadConduits(const std::string &root, std::vector<ConduitEntry> *conduits) {
+    conduits->clear();
+    std::vector<IniSection> sections;
+    int status = LoadIni(root + "/" + kConduitsFile, &sections);
+    for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
+        ConduitEntry conduit;
+        status = ConduitFromSection(sections[i], &conduit);
+        if (status == 0) conduits->push_back(conduit);
+    }
+    if (status != 0) conduits->clear();
+    return status;
+}
+
+int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &conduits) {
+    std::vector<IniSection> sections;
+    for (const ConduitEntry &c : conduits) {
+        if (!ConduitFitsIni(c)) return kStandinErrBadArgument;
+        IniSection section{c.creator, {{"conduitType", std::to_string(c.conduitType)}}};
+        AddOptional(&section, "creatorName", c.creatorName, c.hasCreatorName);
+        AddOptional(&section, "pcDirectory", c.pcDirectory, c.hasPcDirectory);
+        AddOptional(&section, "pcFileName", c.pcFileName, c.hasPcFileName);
+        AddOptional(&section, "title", c.title, c.hasTitle);
+        AddOptional(&section, "remoteFile", c.remoteFile, c.hasRemoteFile);
+        sections.push_back(section);
+    }
+    return WriteFileAtomic(root + "/" + kConduitsFile, FormatIni(sections));
+}
+
+ConduitEntry *FindConduit(std::vector<ConduitEntry> *conduits, const std::string &creator) {
+    for (ConduitEntry &conduit : *conduits) {
+        if (conduit.creator == creator) return &conduit;
+    }
+    return nullptr;
+}
+
+std::string QueuePath(const std::string &root, const UserEntry &user) {
+    return root + "/" + user.directory + "/" + kQueueFile;
+}
+
+int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::string> *paths) {
+    paths->clear();
+    std::string text;
+    int status = ReadFileText(QueuePath(root, user), &text);
+    if (status == kStandinErrNotFound) return 0;
+    if (status != 0) return status;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) paths->push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return 0;
+}
+
+int AppendQueue(const std::string &root, const UserEntry &user, const std::string &path) {
+    if (path.empty() || !FitsOnOneLine(path)) return kStandinErrBadArgument;
+    std::string text;
+    int status = ReadFileText(QueuePath(root, user), &text);
+    if (status != 0 && status != kStandinErrNotFound) return status;
+    if (!text.empty() && text.back() != '\n') text += "\n";
+    return WriteFileAtomic(QueuePath(root, user), text + path + "\n");
+}
+
+int ClearQueue(const std::string &root, const UserEntry &user) {
+    if (unlinkat(AT_FDCWD, QueuePath(root, user).c_str(), 0) == 0 || errno == ENOENT) return 0;
+    return kStandinErrIo;
+}
+
+std::string LogPath(const std::string &root) { return root + "/hotsync.log"; }
+
+int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
+    if (!buffer || !size) return kStandinErrBadArgument;
+    if (text.size() + 1 > *size) {
+        if (*size > 0) buffer[0] = '\0';
+        *size = static_cast<uint32_t>(text.size() + 1);
+        return kStandinErrBufferTooSmall;
+    }
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    *size = static_cast<uint32_t>(text.size() + 1);
+    return 0;
+}
+
+}  // namespace standin
+
+extern "C" {
+
+void StandinSetRoot(const char *root) {
+    standin::RootState &state = standin::Root();
+    state.path = standin::Absolute(root ? root : standin::DefaultRoot());
+    state.chosen = true;
+}
+
+const char *StandinRoot(void) { return standin::RootPath().c_str(); }
+
+}  // extern "C"

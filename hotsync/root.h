@@ -1,0 +1,106 @@
+/*
+ * The simulated HotSync directory ("root") on disk: users, conduit
+ * registrations and per-user install queues. The stand-in's user data,
+ * conduit manager and install aide are built on these helpers, and a host
+ * program can use them to set up and read the same files. The formats are
+ * described in hotsync/README.md.
+ *
+ * Every function answers 0 or one of the stand-in statuses of standin.h.
+ * Writes replace a file atomically (temporary file, then rename), so a reader
+ * never sees half a file. File access uses POSIX calls only: tests of the
+ * conduit put hooks in front of the stdio names.
+ */
+#ifndef LENSFOLIO_HOTSYNC_ROOT_H
+#define LENSFOLIO_HOTSYNC_ROOT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+// ---- Generic INI text: "[section]" lines, "key = value" lines, ';' or '#'
+// comment lines. Keys and values are trimmed; no inline comments and no line
+// length limit, so values up to any length survive a round trip.
+struct IniEntry {
+    std::string key;
+    std::string value;
+};
+
+struct IniSection {
+    std::string name;
+    std::vector<IniEntry> entries;
+};
+
+// kStandinErrCorrupt on a line that is neither; *errorLine (1-based) tells which.
+int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t *errorLine);
+std::string FormatIni(const std::vector<IniSection> &sections);
+// The value of `key` in `section`, or null.
+const std::string *FindIniValue(const IniSection &section, const std::string &key);
+
+// ---- Files
+// kStandinErrNotFound when the file does not exist, kStandinErrIo on other errors.
+int ReadFileText(const std::string &path, std::string *text);
+int WriteFileAtomic(const std::string &path, const std::string &text);
+// Backslashes become '/', so a path built the Windows way names a POSIX file.
+std::string PosixPath(const std::string &path);
+// The root as an absolute path without a trailing '/': StandinSetRoot, else
+// HOTSYNC_ROOT at first use, else $HOME/.hotsync.
+const std::string &RootPath();
+
+// ---- Users: ROOT/users.ini, one section per user, in HotSync index order.
+struct UserEntry {
+    std::string name;
+    uint32_t id = 0;
+    std::string directory;  // below the root
+};
+
+// A missing users.ini reads as no users.
+int LoadUsers(const std::string &root, std::vector<UserEntry> *users);
+int SaveUsers(const std::string &root, const std::vector<UserEntry> &users);
+// Appends a user and creates the user's directory (if missing).
+// kStandinErrExists when the name or ID is taken.
+int AddUser(const std::string &root, const UserEntry &user);
+const UserEntry *FindUserById(const std::vector<UserEntry> &users, uint32_t id);
+const UserEntry *FindUserByName(const std::vector<UserEntry> &users, const std::string &name);
+
+// ---- Conduit registrations: ROOT/conduits.ini, one section per creator ID.
+// A field never set is absent from the file; `has*` tells which were set.
+struct ConduitEntry {
+    std::string creator;  // four characters
+    int32_t conduitType = 0;
+    std::string creatorName;
+    std::string pcDirectory;
+    std::string pcFileName;
+    std::string title;
+    std::string remoteFile;
+    bool hasCreatorName = false;
+    bool hasPcDirectory = false;
+    bool hasPcFileName = false;
+    bool hasTitle = false;
+    bool hasRemoteFile = false;
+};
+
+int LoadConduits(const std::string &root, std::vector<ConduitEntry> *conduits);
+int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &conduits);
+ConduitEntry *FindConduit(std::vector<ConduitEntry> *conduits, const std::string &creator);
+
+// ---- Install queue: ROOT/<user directory>/install.queue, one path per line.
+std::string QueuePath(const std::string &root, const UserEntry &user);
+// A missing queue reads as empty.
+int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::string> *paths);
+int AppendQueue(const std::string &root, const UserEntry &user, const std::string &path);
+// Empties the queue (removes the file), as a host does after installing.
+int ClearQueue(const std::string &root, const UserEntry &user);
+
+// ROOT/hotsync.log, written by the host.
+std::string LogPath(const std::string &root);
+
+// Copies `text` into a caller's buffer of *size bytes. When it fits: the text
+// and its NUL, *size = length + 1, 0. Otherwise the buffer gets an empty text
+// (if *size > 0), *size the size needed, and kStandinErrBufferTooSmall.
+int CopyToCaller(const std::string &text, char *buffer, uint32_t *size);
+
+}  // namespace standin
+
+#endif  // LENSFOLIO_HOTSYNC_ROOT_H

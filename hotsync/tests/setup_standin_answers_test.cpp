@@ -1,0 +1,131 @@
+// Message-box and action-dialog answers, the box log and the fault list.
+#include <stdlib.h>
+
+#include <string>
+
+#include "setup_standin_fixture.h"
+
+namespace {
+
+using StandinMessageBox = StandinScratch;
+
+const uint32_t kConfirm = 0x123;
+
+TEST_F(StandinMessageBox, AnswersComeFromTheListInOrder) {
+    StandinSetAnswers(" Yes ,no,CANCEL,enter,ok");
+    EXPECT_EQ(MessageBoxA(nullptr, "q1", "t", kConfirm), kIdYes);
+    EXPECT_EQ(MessageBoxA(nullptr, "q2", "t", kConfirm), kIdNo);
+    EXPECT_EQ(MessageBoxA(nullptr, "q3", "t", kConfirm), kIdCancel);
+    EXPECT_EQ(MessageBoxA(nullptr, "q4", "t", kConfirm), kIdNo);  // Enter: the second button
+    EXPECT_EQ(MessageBoxA(nullptr, "done", "t", 0x40), kIdOk);
+    ASSERT_EQ(StandinBoxCount(), 5u);
+    EXPECT_STREQ(StandinBoxText(3), "q4");
+    EXPECT_EQ(StandinBoxStyle(4), 0x40u);
+    EXPECT_EQ(StandinBoxAnswer(2), kIdCancel);
+}
+
+TEST_F(StandinMessageBox, UsedUpOrForeignAnswersTakeTheDefaultButton) {
+    StandinSetAnswers("ok");
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), kIdNo);    // no OK button here
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), kIdNo);    // list used up
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", 0x03), kIdYes);       // first button default
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", 0x10), kIdOk);
+}
+
+TEST_F(StandinMessageBox, FailedBoxAnswersZeroAndKeepsTheNextAnswer) {
+    StandinSetAnswers("yes");
+    StandinFailCall("MessageBoxA", 1, 0, 0);
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), 0);
+    EXPECT_EQ(StandinBoxCount(), 0u);
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), kIdYes);
+}
+
+TEST_F(StandinMessageBox, BoxLogHasOneEscapedLinePerCall) {
+    std::string log = (scratch_ / "boxes.log").string();
+    setenv("HOTSYNC_BOX_LOG", log.c_str(), 1);
+    StandinSetAnswers("cancel");
+    StandinFailCall("MessageBoxA", 2, 0, 0);
+    MessageBoxA(nullptr, "two\tparts\\", "Title", kConfirm);
+    MessageBoxA(nullptr, "failed", nullptr, 0x10);
+    unsetenv("HOTSYNC_BOX_LOG");
+    EXPECT_EQ(Slurp(log), "Title\ttwo\\tparts\\\\\t291\t2\nError\tfailed\t16\t0\n");
+}
+
+using StandinActionDialog = StandinScratch;
+
+// Runs one dialog shown with `action`; returns its result.
+int32_t RunDialog(int32_t action, int32_t makeDefault, HotSyncActionDlg *dlg) {
+    EXPECT_EQ(ConstructHotSyncActionDlg(dlg, nullptr), 0);
+    dlg->conduitName = "Lenfol";
+    dlg->actionIndex = action;
+    dlg->makeDefault = makeDefault;
+    int32_t result = RunHotSyncActionDlg(dlg);
+    DestroyHotSyncActionDlg(dlg);
+    return result;
+}
+
+TEST_F(StandinActionDialog, AnswersSetActionAndDefault) {
+    StandinSetAnswers("ok,ok:2,ok:1:default,cancel");
+    HotSyncActionDlg dlg;
+    EXPECT_EQ(RunDialog(3, 1, &dlg), kDialogOk);
+    EXPECT_EQ(dlg.actionIndex, 3);
+    EXPECT_EQ(dlg.makeDefault, 1);
+    EXPECT_EQ(RunDialog(3, 1, &dlg), kDialogOk);
+    EXPECT_EQ(dlg.actionIndex, 2);
+    EXPECT_EQ(dlg.makeDefault, 0);
+    EXPECT_EQ(RunDialog(2, 0, &dlg), kDialogOk);
+    EXPECT_EQ(dlg.actionIndex, 1);
+    EXPECT_EQ(dlg.makeDefault, 1);
+    EXPECT_EQ(RunDialog(2, 0, &dlg), kDialogCancel);
+    EXPECT_EQ(dlg.actionIndex, 2);
+    ASSERT_EQ(StandinDialogCount(), 4u);
+    EXPECT_STREQ(StandinDialogConduitName(0), "Lenfol");
+    EXPECT_EQ(StandinDialogShownAction(2), 2);
+    EXPECT_EQ(StandinDialogShownMakeDefault(0), 1);
+    EXPECT_EQ(StandinDialogResult(3), kDialogCancel);
+    EXPECT_EQ(StandinLiveDialogCount(), 0);
+}
+
+TEST_F(StandinActionDialog, MalformedOrMissingAnswersCancel) {
+    StandinSetAnswers("ok:4,ok:x,ok:2:always,yes,ok:");
+    HotSyncActionDlg dlg;
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(RunDialog(3, 0, &dlg), kDialogCancel);
+        EXPECT_EQ(dlg.actionIndex, 3);
+    }
+}
+
+TEST_F(StandinActionDialog, InjectedFailures) {
+    StandinFailCall("ConstructHotSyncActionDlg", 1, 0x4011, 0);
+    HotSyncActionDlg dlg{};
+    EXPECT_EQ(ConstructHotSyncActionDlg(&dlg, nullptr), 0x4011);
+    EXPECT_EQ(StandinLiveDialogCount(), 0);
+    EXPECT_EQ(InitPdcmn5DLL(), 0);
+    EXPECT_EQ(InitPdcmn5DLL(), 0);
+    EXPECT_EQ(StandinCallCount("InitPdcmn5DLL"), 2);
+    EXPECT_NE(RunHotSyncActionDlg(&dlg), kDialogOk);  // never constructed
+}
+
+using StandinFaultList = StandinScratch;
+
+TEST_F(StandinFaultList, EntriesBecomeFaults) {
+    EXPECT_EQ(StandinApplyFailList("InstallConduit:2:-1005,CopyFileA:1:0x0:persistent"), 0);
+    EXPECT_EQ(InstallConduit("LnFo", 1), 0);
+    EXPECT_EQ(InstallConduit("ABCD", 1), kCondMgrAlreadyInstalled);
+    std::string base = scratch_.string();
+    Spit(scratch_ / "a", "x");
+    EXPECT_EQ(CopyFileA((base + "/a").c_str(), (base + "/b").c_str(), 0), 0);
+    EXPECT_EQ(CopyFileA((base + "/a").c_str(), (base + "/b").c_str(), 0), 0);
+    EXPECT_EQ(StandinInjectedCount(), 3);
+}
+
+TEST_F(StandinFaultList, MalformedEntriesAreSkipped) {
+    EXPECT_EQ(StandinApplyFailList("Sleep,GetFocus:0:1,GetFocus:1:x,GetFocus:1:1:sometimes,"
+                                   "DeleteFileA:1:0"),
+              kStandinErrBadArgument);
+    EXPECT_EQ(DeleteFileA("/nonexistent-but-injected"), 0);
+    EXPECT_EQ(StandinInjectedCount(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// User data (UserData.dll): the users of ROOT/users.ini, in file order.
+#include <string>
+#include <vector>
+
+#include "root.h"
+#include "standin.h"
+#include "trace.h"
+
+namespace {
+
+// A users.ini that cannot be read counts as no users; the reason goes to
+// standard error so that a broken file is not mistaken for an empty one.
+std::vector<standin::UserEntry> Users(int32_t *status) {
+    std::vector<standin::UserEntry> users;
+    *status = standin::LoadUsers(standin::RootPath(), &users);
+    if (*status != 0) {
+        standin::WriteStderr("hotsync stand-in: cannot read " + standin::RootPath() +
+                             "/users.ini (status " + std::to_string(*status) + ")\n");
+    }
+    return users;
+}
+
+int32_t UserCount() {
+    int32_t status = 0;
+    std::vector<standin::UserEntry> users = Users(&status);
+    return static_cast<int32_t>(users.size());
+}
+
+int32_t UserId(int32_t index, uint32_t *userId) {
+    if (!userId) return kStandinErrBadArgument;
+    int32_t status = 0;
+    std::vector<standin::UserEntry> users = Users(&status);
+    if (status != 0) return status;
+    if (index < 0 || static_cast<size_t>(index) >= users.size()) return kStandinErrNotFound;
+    *userId = users[static_cast<size_t>(index)].id;
+    return 0;
+}
+
+// Copies the name (or the directory) of user `userId` into the caller's buffer.
+int32_t UserField(uint32_t userId, bool directory, char *buffer, uint32_t *size) {
+    if (!buffer || !size) return kStandinErrBadArgument;
+    int32_t status = 0;
+    std::vector<standin::UserEntry> users = Users(&status);
+    if (status != 0) return status;
+    const standin::UserEntry *user = standin::FindUserById(users, userId);
+    if (!user) return kStandinErrNotFound;
+    return standin::CopyToCaller(directory ? user->directory : user->name, buffer, size);
+}
+
+std::string SizeArgument(const uint32_t *size) {
+    return size ? std::to_string(*size) : "(null)";
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t HS_CALL GetHotSyncUserCount(void) {
+    int32_t status = 0;
+    bool injected = standin::Injected("GetHotSyncUserCount", &status);
+    if (!injected) status = UserCount();
+    standin::TraceCall("GetHotSyncUserCount", injected, status, {});
+    return status;
+}
+
+int32_t HS_CALL GetHotSyncUserId(int32_t index, uint32_t *userId) {
+    int32_t status = 0;
+    bool injected = standin::Injected("GetHotSyncUserId", &status);
+    if (!injected) status = UserId(index, userId);
+    standin::TraceCall("GetHotSyncUserId", injected, status,
+                       {std::to_string(index), status == 0 && !injected ? std::to_string(*userId) : ""});
+    return status;
+}
+
+int32_t HS_CALL GetHotSyncUserName(uint32_t userId, char *name, uint32_t *size) {
+    std::string sizeOnEntry = SizeArgument(size);
+    int32_t status = 0;
+    bool injected = standin::Injected("GetHotSyncUserName", &status);
+    if (!injected) status = UserField(userId, false, name, size);
+    standin::TraceCall("GetHotSyncUserName", injected, status,
+                       {std::to_string(userId), sizeOnEntry});
+    return status;
+}
+
+int32_t HS_CALL GetHotSyncUserDirectory(uint32_t userId, char *directory, uint32_t *size) {
+    std::string sizeOnEntry = SizeArgument(size);
+    int32_t status = 0;
+    bool injected = standin::Injected("GetHotSyncUserDirectory", &status);
+    if (!injected) status = UserField(userId, true, directory, size);
+    standin::TraceCall("GetHotSyncUserDirectory", injected, status,
+                       {std::to_string(userId), sizeOnEntry});
+    return status;
+}
+
+}  // extern "C"
