@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -68,7 +69,8 @@ protected:
         request.creator = 0x4C6E466F;
         request.dbType = 0x4974656D;
         request.dbFlags = flags;
-        strncpy(request.name, name.c_str(), sizeof request.name);
+        // A name of 32 bytes or more is copied unterminated on purpose.
+        memcpy(request.name, name.data(), std::min(name.size(), sizeof request.name));
         int32_t status = SyncCreateDB(&request);
         *handle = request.dbHandle;
         return status;
