@@ -33,6 +33,7 @@
 #include <unordered_map>
 
 #include "pdb.h"
+#include "progress.h"
 #include "standin.h"
 
 namespace {
@@ -301,6 +302,8 @@ int32_t HS_CALL SyncWriteRec(SyncRecordRequest *request) {
     request->recordId = record->uniqueId;
     od->fileSize = newFileSize;
     od->changed = true;
+    StandinReportProgress(od->name.c_str(), "write",
+                          static_cast<unsigned>(od->db.records.size()), 0);
     return 0;
 }
 
@@ -321,6 +324,8 @@ int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
     request->recordSize = static_cast<uint32_t>(r.body.size());
     size_t copy = r.body.size() < request->bufferSize ? r.body.size() : request->bufferSize;
     if (copy != 0) memcpy(request->buffer, r.body.data(), copy);
+    StandinReportProgress(od->name.c_str(), "read", request->recordIndex + 1u,
+                          static_cast<unsigned>(od->db.records.size()));
     return 0;
 }
 

@@ -1,0 +1,112 @@
+// Loading a registered conduit and asking it about itself.
+#include "conduit_loader.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+
+namespace host {
+
+namespace {
+
+enum { kNameBufferSize = 256 };
+
+template <typename Function>
+Function Export(void *library, const char *name) {
+    return reinterpret_cast<Function>(dlsym(library, name));
+}
+
+std::string TextOf(const char *buffer, size_t size) {
+    return std::string(buffer, strnlen(buffer, size));
+}
+
+}  // namespace
+
+uint32_t CreatorNumber(const std::string &creator) {
+    uint32_t number = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        uint8_t byte = i < creator.size() ? static_cast<uint8_t>(creator[i]) : 0;
+        number = (number << 8) | byte;
+    }
+    return number;
+}
+
+int LoadConduit(const standin::ConduitEntry &conduit, LoadedConduit *loaded, std::string *error) {
+    *loaded = LoadedConduit();
+    if (!conduit.hasCreatorName || conduit.creatorName.empty()) {
+        *error = "the registration of " + conduit.creator + " names no library (creatorName)";
+        return 1;
+    }
+    loaded->libraryPath = standin::PosixPath(conduit.creatorName);
+    // A conduit runs in the host's process and is unloaded after each use,
+    // so its symbols stay local to it.
+    loaded->library = dlopen(loaded->libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!loaded->library) {
+        const char *reason = dlerror();
+        *error = "cannot load the conduit " + loaded->libraryPath + ": " +
+                 (reason ? reason : "unknown reason");
+        return 1;
+    }
+    void *library = loaded->library;
+    loaded->openConduit = Export<OpenConduitFn>(library, "OpenConduit");
+    loaded->configureConduit = Export<ConfigureConduitFn>(library, "ConfigureConduit");
+    loaded->getConduitInfo = Export<GetConduitInfoFn>(library, "GetConduitInfo");
+    loaded->getConduitName = Export<GetConduitNameFn>(library, "GetConduitName");
+    loaded->getConduitVersion = Export<GetConduitVersionFn>(library, "GetConduitVersion");
+    if (!loaded->openConduit) {
+        *error = loaded->libraryPath + " does not export OpenConduit: not a conduit";
+        UnloadConduit(loaded);
+        return 1;
+    }
+    return 0;
+}
+
+void QueryConduit(const standin::ConduitEntry &conduit, const standin::UserEntry *user,
+                  LoadedConduit *loaded) {
+    char buffer[kNameBufferSize];
+    if (loaded->getConduitName) {
+        std::memset(buffer, 0, sizeof buffer);
+        if (loaded->getConduitName(buffer, sizeof buffer) == 0) {
+            loaded->name = TextOf(buffer, sizeof buffer);
+        }
+    }
+    if (loaded->getConduitVersion) {
+        loaded->version = loaded->getConduitVersion();
+        loaded->hasVersion = true;
+    }
+    if (!loaded->getConduitInfo) return;
+    ConduitRequestInfo request;
+    std::memset(&request, 0, sizeof request);
+    request.version = 1;
+    request.size = sizeof request;
+    request.creator = CreatorNumber(conduit.creator);
+    if (user) {
+        request.userId = user->id;
+        std::strncpy(request.userName, user->name.c_str(), sizeof request.userName - 1);
+    }
+    std::memset(buffer, 0, sizeof buffer);
+    uint32_t size = sizeof buffer;
+    if (loaded->getConduitInfo(kConduitInfoName, &request, buffer, &size) == 0) {
+        loaded->infoName = TextOf(buffer, sizeof buffer);
+    }
+    int32_t action = 0;
+    size = sizeof action;
+    if (loaded->getConduitInfo(kConduitInfoDefaultAction, nullptr, &action, &size) == 0) {
+        loaded->defaultAction = action;
+        loaded->hasDefaultAction = true;
+    }
+}
+
+void UnloadConduit(LoadedConduit *loaded) {
+    if (loaded->library) dlclose(loaded->library);
+    *loaded = LoadedConduit();
+}
+
+std::string ConduitLabel(const standin::ConduitEntry &conduit, const LoadedConduit &loaded) {
+    if (!loaded.infoName.empty()) return loaded.infoName;
+    if (!loaded.name.empty()) return loaded.name;
+    if (conduit.hasTitle && !conduit.title.empty()) return conduit.title;
+    return conduit.creator;
+}
+
+}  // namespace host

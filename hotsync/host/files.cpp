@@ -1,0 +1,80 @@
+// File helpers on top of std::filesystem, without its exceptions.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "host.h"
+
+namespace fs = std::filesystem;
+
+namespace host {
+
+bool IsFile(const std::string &path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+bool IsDirectory(const std::string &path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+int MakeDirectories(const std::string &path, std::string *error) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    if (ec || !IsDirectory(path)) {
+        *error = "cannot create directory " + path + ": " +
+                 (ec ? ec.message() : std::string("a file is in the way"));
+        return kExitError;
+    }
+    return kExitOk;
+}
+
+int CopyFile(const std::string &from, const std::string &to, std::string *error) {
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        *error = "cannot copy " + from + " to " + to + ": " + ec.message();
+        return kExitError;
+    }
+    return kExitOk;
+}
+
+std::vector<std::string> ListFiles(const std::string &dir) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError)) names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int MakeScratchDirectory(std::string *path, std::string *error) {
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) base = "/tmp";
+    std::string pattern = (base / "hotsync-dry-run-XXXXXX").string();
+    if (!mkdtemp(&pattern[0])) {
+        *error = "cannot create a scratch directory in " + base.string();
+        return kExitError;
+    }
+    *path = pattern;
+    return kExitOk;
+}
+
+void RemoveTree(const std::string &path) {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+}
+
+std::string BaseName(const std::string &path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace host

@@ -1,0 +1,218 @@
+// sync: one HotSync of a user's handheld, as a HotSync Manager runs it.
+#include <cstdio>
+#include <cstring>
+
+#include "conduit_loader.h"
+#include "pdb.h"
+#include "standin.h"
+#include "sync_run.h"
+
+namespace host {
+
+namespace {
+
+enum TypeSource { kFromOption, kFromOnce, kFromDefault, kFromConduit };
+
+const char *SourceText(TypeSource source) {
+    switch (source) {
+    case kFromOption: return "set by --type";
+    case kFromOnce: return "chosen for this HotSync only";
+    case kFromDefault: return "stored default";
+    default: return "the conduit's default";
+    }
+}
+
+int32_t ChooseType(const SyncOptions &options, const StoredSyncType &stored,
+                   const LoadedConduit &loaded, TypeSource *source) {
+    if (options.hasType) {
+        *source = kFromOption;
+        return options.type;
+    }
+    if (stored.hasOnce) {
+        *source = kFromOnce;
+        return stored.onceType;
+    }
+    if (stored.hasDefault) {
+        *source = kFromDefault;
+        return stored.defaultType;
+    }
+    *source = kFromConduit;
+    return loaded.hasDefaultAction ? loaded.defaultAction : 0;
+}
+
+void LogHost(int32_t activity, const std::string &text) {
+    LogAddFormattedEntry(activity, 0, "%s", text.c_str());
+}
+
+int Problem(const std::string &text) {
+    LogHost(kLogHostError, text);
+    std::fprintf(stderr, "hotsync: error: %s\n", text.c_str());
+    return 1;
+}
+
+int FillProperties(const UserContext &context, const standin::ConduitEntry &conduit,
+                   const SyncTarget &target, int32_t type, SyncProperties *properties) {
+    std::memset(properties, 0, sizeof *properties);
+    properties->syncType = type;
+    const std::string dir = DesktopDir(target.desktopUserDir, conduit);
+    if (dir.size() >= sizeof properties->pathName) {
+        return Problem(conduit.creator + ": desktop directory too long: " + dir);
+    }
+    std::string error;
+    if (MakeDirectories(dir, &error) != kExitOk) return Problem(error);
+    std::memcpy(properties->pathName, dir.c_str(), dir.size() + 1);
+    std::strncpy(properties->localName, conduit.pcFileName.c_str(), sizeof properties->localName - 1);
+    std::strncpy(properties->userName, context.user.name.c_str(), sizeof properties->userName - 1);
+    std::strncpy(properties->remoteName, conduit.remoteFile.c_str(),
+                 sizeof properties->remoteName - 1);
+    properties->creator = CreatorNumber(conduit.creator);
+    return 0;
+}
+
+// Names the handheld database file when it is damaged, so that a failure of
+// the conduit can be told as what it is.
+std::string DamagedDatabase(const UserContext &context, const standin::ConduitEntry &conduit,
+                            const SyncTarget &target) {
+    if (!conduit.hasRemoteFile || conduit.remoteFile.empty()) return std::string();
+    PdbDatabase db;
+    int32_t status = PdbLoad(DatabasePath(target.handheldDir, conduit.remoteFile), &db);
+    if (status != kStandinErrCorrupt && status != kStandinErrIo) return std::string();
+    std::string path = DatabasePath(context.handheldDir, conduit.remoteFile);
+    return status == kStandinErrCorrupt
+               ? "handheld database " + path + " is corrupt: not a valid Palm database file"
+               : "handheld database " + path + " cannot be read";
+}
+
+int BackUpBeforeOverwrite(const UserContext &context, const standin::ConduitEntry &conduit,
+                          const SyncTarget &target, int32_t type) {
+    if (type != kSyncTypeDesktopToHandheld || !conduit.hasRemoteFile) return 0;
+    const std::string source = DatabasePath(target.handheldDir, conduit.remoteFile);
+    if (!IsFile(source)) return 0;
+    if (target.dryRun) {
+        std::printf("  (would first back up %s.pdb)\n", conduit.remoteFile.c_str());
+        return 0;
+    }
+    std::string savedAs;
+    std::string error;
+    if (BackupDatabase(context, conduit.remoteFile, source, &savedAs, &error) != kExitOk) {
+        return Problem(conduit.creator + ": backup failed, conduit not run: " + error);
+    }
+    LogHost(kLogHostInfo, "Backed up " + conduit.remoteFile + ".pdb to " + savedAs);
+    std::printf("  Backed up %s.pdb to %s\n", conduit.remoteFile.c_str(), savedAs.c_str());
+    return 0;
+}
+
+void ConsumeOnce(const UserContext &context, const standin::ConduitEntry &conduit,
+                 StoredSyncType stored) {
+    stored.hasOnce = false;
+    std::string error;
+    if (SaveStoredSyncType(SyncSettingsPath(context), conduit.creator, stored, &error) != kExitOk) {
+        Problem(error);
+    }
+}
+
+int RunLoaded(const UserContext &context, const standin::ConduitEntry &conduit,
+              const SyncTarget &target, const SyncOptions &options, const LoadedConduit &loaded) {
+    const std::string label = ConduitLabel(conduit, loaded);
+    StoredSyncType stored;
+    std::string error;
+    if (LoadStoredSyncType(SyncSettingsPath(context), conduit.creator, &stored, &error) != kExitOk) {
+        return Problem(error);
+    }
+    TypeSource source;
+    const int32_t type = ChooseType(options, stored, loaded, &source);
+    SyncProperties properties;
+    if (FillProperties(context, conduit, target, type, &properties) != 0) return 1;
+    if (BackUpBeforeOverwrite(context, conduit, target, type) != 0) return 1;
+    const std::string damaged = DamagedDatabase(context, conduit, target);
+
+    BeginProgress(label);
+    const int32_t status = loaded.openConduit(ConduitProgress, &properties);
+    EndProgress();
+    if (!target.dryRun && source == kFromOnce) ConsumeOnce(context, conduit, stored);
+
+    std::printf("  %s (%s): %s, %s ... %s\n", ToTerminal(label).c_str(), conduit.creator.c_str(),
+                DescribeSyncType(type).c_str(), SourceText(source),
+                status == 0 ? "OK" : ("failed, status " + DescribeStatus(status)).c_str());
+    if (StandinOpenDatabaseCount() != 0) {
+        Problem(conduit.creator + ": the conduit left " + std::to_string(StandinOpenDatabaseCount()) +
+                " handheld database(s) open");
+    }
+    if (status == 0) return 0;
+    if (!damaged.empty()) Problem(damaged);
+    return 1;
+}
+
+}  // namespace
+
+int InstallQueued(const UserContext &context, const SyncTarget &target) {
+    std::vector<std::string> queued;
+    if (standin::ReadQueue(context.root, context.user, &queued) != 0) {
+        return Problem("cannot read the install queue " + standin::QueuePath(context.root, context.user));
+    }
+    int failures = 0;
+    for (const std::string &path : queued) {
+        const std::string name = BaseName(path);
+        std::string error;
+        if (!IsFile(path)) {
+            LogHost(kLogHostWarning, "Could not install " + path + ": file not found");
+            std::printf("  Not installed: %s (file not found)\n", path.c_str());
+        } else if (CopyFile(path, target.handheldDir + "/" + name, &error) != kExitOk) {
+            failures += Problem(error);
+        } else {
+            LogHost(kLogHostInfo, "Installed " + name);
+            std::printf("  Installed %s\n", name.c_str());
+        }
+    }
+    if (!target.dryRun && standin::ClearQueue(context.root, context.user) != 0) {
+        failures += Problem("cannot empty the install queue " +
+                            standin::QueuePath(context.root, context.user));
+    }
+    return failures;
+}
+
+int SyncOneConduit(const UserContext &context, const standin::ConduitEntry &conduit,
+                   const SyncTarget &target, const SyncOptions &options) {
+    LoadedConduit loaded;
+    std::string error;
+    if (LoadConduit(conduit, &loaded, &error) != 0) {
+        std::printf("  %s: not run\n", conduit.creator.c_str());
+        return Problem(error);
+    }
+    QueryConduit(conduit, &context.user, &loaded);
+    int result = RunLoaded(context, conduit, target, options, loaded);
+    UnloadConduit(&loaded);
+    return result;
+}
+
+int RunSync(const GlobalOptions &options, const SyncOptions &syncOptions) {
+    UserContext context;
+    int status = ResolveUser(options, syncOptions.user, &context);
+    if (status != kExitOk) return status;
+    std::vector<standin::ConduitEntry> conduits;
+    if (standin::LoadConduits(context.root, &conduits) != 0) {
+        return Error("cannot read " + context.root + "/conduits.ini");
+    }
+    if (syncOptions.dryRun) return RunDryRun(context, conduits, syncOptions);
+
+    std::string error;
+    if (MakeDirectories(context.handheldDir, &error) != kExitOk) return Error(error);
+    StandinSetHandheldDir(context.handheldDir.c_str());
+    StandinSetLogFile(UserLogPath(context).c_str());
+    LogHost(kLogHostSyncStart, "HotSync started " + LocalTimeText() + " for " + context.user.name);
+    std::printf("HotSync of \"%s\" (handheld %s)\n", ToTerminal(context.user.name).c_str(),
+                context.handheldDir.c_str());
+
+    SyncTarget target{context.handheldDir, context.userDir, false};
+    int failures = InstallQueued(context, target);
+    if (conduits.empty()) std::printf("  No conduits registered.\n");
+    for (const standin::ConduitEntry &conduit : conduits) {
+        failures += SyncOneConduit(context, conduit, target, syncOptions) != 0 ? 1 : 0;
+    }
+    LogHost(kLogHostSyncEnd, failures == 0 ? "HotSync completed" : "HotSync completed with errors");
+    std::printf("HotSync %s. Log: %s\n", failures == 0 ? "completed" : "completed with errors",
+                UserLogPath(context).c_str());
+    return failures == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace host

@@ -1,0 +1,52 @@
+/*
+ * The pieces of one HotSync, shared by the real run and the dry run.
+ */
+#ifndef LENSFOLIO_HOST_SYNC_RUN_H
+#define LENSFOLIO_HOST_SYNC_RUN_H
+
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "platform.h"
+
+namespace host {
+
+// Where the conduits work: the user's own folders, or copies of them.
+struct SyncTarget {
+    std::string handheldDir;
+    std::string desktopUserDir;  // stands for ROOT/<user directory>
+    bool dryRun = false;
+};
+
+// Copies the files that the install aide queued for the user into the
+// handheld folder. A missing file is logged and skipped. The queue is emptied
+// unless this is a dry run. Returns the number of files that failed.
+int InstallQueued(const UserContext &context, const SyncTarget &target);
+
+// Queries and runs one conduit; 0 when it ran and answered 0.
+int SyncOneConduit(const UserContext &context, const standin::ConduitEntry &conduit,
+                   const SyncTarget &target, const SyncOptions &options);
+
+// Copies `source` into the user's backup folder as
+// "<database>-YYYYMMDD-HHMMSS[-N].pdb" and keeps the newest kBackupsKept
+// copies of that database.
+int BackupDatabase(const UserContext &context, const std::string &database,
+                   const std::string &source, std::string *savedAs, std::string *error);
+
+// The dry run of RunSync.
+int RunDryRun(const UserContext &context, const std::vector<standin::ConduitEntry> &conduits,
+              const SyncOptions &options);
+
+// A progress line on standard error while a conduit runs, only when standard
+// error is a terminal.
+void BeginProgress(const std::string &label);
+void EndProgress();
+// The callback handed to OpenConduit.
+void HS_CALL ConduitProgress(const char *text);
+
+std::string LocalTimeText();
+
+}  // namespace host
+
+#endif  // LENSFOLIO_HOST_SYNC_RUN_H
