@@ -130,7 +130,7 @@ TEST_F(HotsyncConduits, ListsTheRegistrationAndWhatTheLibraryAnswers) {
 // HotSync installs it and runs the registered copy of the conduit.
 class HotsyncWithInstaller : public HostTest {};
 
-TEST_F(HotsyncWithInstaller, InstalledConduitSyncsBothWays) {
+TEST_F(HotsyncWithInstaller, InstallSyncBothWaysThenUninstall) {
     InitUser();
     const std::string bin = fs::path(HOTSYNC_BIN).parent_path().string();
     ProcessResult installed =
@@ -148,6 +148,23 @@ TEST_F(HotsyncWithInstaller, InstalledConduitSyncsBothWays) {
     const std::string desktop = ReadFile(CamerasPath());
     ASSERT_EQ(Hotsync({"sync", "--type", "2"}).exitCode, 0);
     EXPECT_EQ(ReadFile(CamerasPath()), desktop);
+
+    // The uninstaller takes the conduit and the desktop files out again and
+    // leaves the handheld as it is.
+    const std::string handheld = ReadFile(UserDir() + "/handheld/LenfolDB.pdb");
+    ProcessResult removed =
+        RunProcess({bin + "/uninstaller"},
+                   {{"HOTSYNC_ROOT", root_}, {"HOTSYNC_ANSWERS", "yes,ok"}, {"HOTSYNC_SLEEP_SCALE", "0"}},
+                   bin);
+    ASSERT_EQ(removed.exitCode, 0) << removed.err;
+    EXPECT_FALSE(fs::exists(UserDir() + "/Lenfol")) << "the application directory stayed";
+    std::vector<standin::ConduitEntry> conduits;
+    ASSERT_EQ(standin::LoadConduits(root_, &conduits), 0);
+    EXPECT_TRUE(conduits.empty());
+    EXPECT_EQ(ReadFile(UserDir() + "/handheld/LenfolDB.pdb"), handheld);
+    ProcessResult idle = Hotsync({"sync", "--type", "2"});
+    EXPECT_EQ(idle.exitCode, 0) << idle.out << idle.err;
+    EXPECT_FALSE(fs::exists(CamerasPath()));
 }
 
 // ---- The progress line
