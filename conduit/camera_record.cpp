@@ -81,30 +81,45 @@ bool ReadLineIntoBuffer(FILE *file) {
     return true;
 }
 
-bool EndsLine(const char *p) {
-    return *p == '\0' || *p == '\n' || (*p == '\r' && p[1] == '\n');
+// Bytes of the line in LineBuffer that hold columns: up to its first NUL,
+// less its line end (LF or CR LF). fgets stops after the first LF, so an LF
+// can only be the last byte; a CR not followed by LF is an ordinary byte.
+size_t LineLength() {
+    size_t length = std::strlen(LineBuffer);
+    if (length > 0 && LineBuffer[length - 1] == '\n') {
+        --length;
+        if (length > 0 && LineBuffer[length - 1] == '\r') --length;
+    }
+    return length;
 }
 
-// The raw (uncut) span of each column of the line in LineBuffer.
+// The raw (uncut) span of each column of the line in LineBuffer. The line is
+// cut at its TABs with memchr rather than byte by byte: it is the reader's
+// hottest loop.
 void SplitLine(Span spans[kCameraColumnCount]) {
     for (size_t i = 0; i < kCameraColumnCount; ++i) spans[i] = Span{LineBuffer, 0};
-    size_t column = 0;
-    for (const char *p = LineBuffer; !EndsLine(p); ++p) {
-        if (*p == '\t') {
-            ++column;
-            if (column < kCameraColumnCount) spans[column].text = p + 1;
-        } else if (column < kCameraColumnCount) {
-            ++spans[column].length;
-        }
+    const char *p = LineBuffer;
+    const char *const end = LineBuffer + LineLength();
+    for (size_t column = 0; column < kCameraColumnCount; ++column) {
+        const char *tab = static_cast<const char *>(std::memchr(p, '\t', end - p));
+        spans[column] = Span{p, static_cast<size_t>((tab ? tab : end) - p)};
+        if (!tab) break;
+        p = tab + 1;
     }
+}
+
+// A span holds no NUL, so a shorter value differs at its terminator.
+bool Matches(const char *value, const Span &span) {
+    size_t i = 0;
+    for (; i < span.length; ++i) {
+        if (value[i] != span.text[i]) return false;
+    }
+    return value[i] == '\0';
 }
 
 bool IsAllowed(const Span &span, const ColumnRule &rule) {
     for (size_t i = 0; i < rule.allowedCount; ++i) {
-        const char *value = rule.allowed[i];
-        if (std::strlen(value) == span.length && std::memcmp(value, span.text, span.length) == 0) {
-            return true;
-        }
+        if (Matches(rule.allowed[i], span)) return true;
     }
     return false;
 }
@@ -119,12 +134,6 @@ Span ReadValue(Span span, size_t column) {
     return span;
 }
 
-size_t BoundedLength(const char *text, size_t limit) {
-    size_t length = 0;
-    while (length < limit && text[length] != '\0') ++length;
-    return length;
-}
-
 bool BreaksLine(char byte) {
     return byte == '\t' || byte == '\r' || byte == '\n';
 }
@@ -133,7 +142,8 @@ bool BreaksLine(char byte) {
 char *AppendColumn(char *out, const char *text, size_t column) {
     const ColumnRule &rule = kRules[column];
     if (!text) text = rule.unsetText;
-    size_t length = BoundedLength(text, kCameraColumnWidths[column]);
+    // strnlen, not a loop of our own: it runs over every byte of an export.
+    size_t length = strnlen(text, kCameraColumnWidths[column]);
     if (length == 0 && rule.spaceWhenEmpty) {
         *out++ = ' ';
         return out;

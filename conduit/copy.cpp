@@ -53,21 +53,15 @@ int32_t FirstFailure(int32_t first, int32_t then) { return first != 0 ? first : 
 
 bool IsYes(const char *flag) { return flag != nullptr && std::strcmp(flag, "Y") == 0; }
 
-void ReplaceColumn(char *&column, const char *text) {
-    const size_t length = std::strlen(text);
-    char *copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    delete[] column;
-    column = copy;
-}
-
 // ---- Handheld to desktop ------------------------------------------------
 
 int32_t ExportRecord(const SyncRecordRequest &request, FILE *out) {
     const size_t recordSize = request.recordSize;
     const size_t delivered = std::min<size_t>(recordSize, request.bufferSize);
     CameraRecord *record = UnpackCameraRecord(LineBuffer, delivered);
-    if (request.attributes & kRecAttrSecret) ReplaceColumn(record->privateFlag, "Y");
+    // The unpacked flag is a one-byte "N" of its own: turned into "Y" in
+    // place, a private record costs no allocation more than any other.
+    if (request.attributes & kRecAttrSecret) record->privateFlag[0] = 'Y';
     SetCategoryText(request.category, record);
     const int32_t written = WriteCustomerToFile(out, record);
     FreeCameraRecord(record);

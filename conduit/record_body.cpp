@@ -10,9 +10,14 @@ size_t TextLength(const char *text) {
     return text ? std::strlen(text) : 0;
 }
 
-size_t BodySize(const CameraRecord *record) {
+// The body size; each column's length goes to `lengths`, so that packing
+// measures every text once.
+size_t BodySize(const CameraRecord *record, size_t lengths[kBodyColumnCount]) {
     size_t size = 0;
-    for (size_t i = 0; i < kBodyColumnCount; ++i) size += TextLength(record->*kCameraColumns[i]) + 1;
+    for (size_t i = 0; i < kBodyColumnCount; ++i) {
+        lengths[i] = TextLength(record->*kCameraColumns[i]);
+        size += lengths[i] + 1;
+    }
     return size;
 }
 
@@ -33,13 +38,13 @@ size_t TakeColumn(const char *body, size_t size, size_t offset, char **column) {
 }  // namespace
 
 int32_t PackCameraRecord(char *buffer, size_t capacity, const CameraRecord *record) {
-    size_t size = BodySize(record);
+    size_t lengths[kBodyColumnCount];
+    size_t size = BodySize(record, lengths);
     if (size > capacity || size > INT32_MAX) return 0;
     char *out = buffer;
     for (size_t i = 0; i < kBodyColumnCount; ++i) {
-        const char *text = record->*kCameraColumns[i];
-        size_t length = TextLength(text);
-        if (length > 0) std::memcpy(out, text, length);
+        const size_t length = lengths[i];
+        if (length > 0) std::memcpy(out, record->*kCameraColumns[i], length);
         out[length] = '\0';
         out += length + 1;
     }
