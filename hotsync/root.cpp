@@ -374,7 +374,6 @@ int ClearQueue(const std::string &root, const UserEntry &user) {
     return kStandinErrIo;
 }
 
-std::string LogPath(const std::string &root) { return root + "/hotsync.log"; }
 
 int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
     if (!buffer || !size) return kStandinErrBadArgument;

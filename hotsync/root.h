@@ -93,8 +93,6 @@ int AppendQueue(const std::string &root, const UserEntry &user, const std::strin
 // Empties the queue (removes the file), as a host does after installing.
 int ClearQueue(const std::string &root, const UserEntry &user);
 
-// ROOT/hotsync.log, written by the host.
-std::string LogPath(const std::string &root);
 
 // Copies `text` into a caller's buffer of *size bytes. When it fits: the text
 // and its NUL, *size = length + 1, 0. Otherwise the buffer gets an empty text

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config googletest libgtest-dev libgmock-dev
-          libcli11-dev libinih-dev libpalm-pdb-perl "$@")
+          libcli11-dev libpalm-pdb-perl "$@")
 
 missing=()
 for p in "${packages[@]}"; do
