@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "os.h"
 #include "standin.h"
 
 namespace {
@@ -65,7 +66,7 @@ std::string FileLine(int32_t activity, const std::string &text) {
 }
 
 int32_t AppendToFile(const std::string &path, const std::string &line) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = standin::os::OpenFile(path, O_WRONLY | O_CREAT | O_APPEND);
     if (fd < 0) return kStandinErrIo;
     int32_t status = 0;
     size_t done = 0;

@@ -1,6 +1,7 @@
 // .pdb reader and writer. File I/O goes through POSIX calls only: the
 // conduit's tests intercept the stdio functions by name to fault the
 // conduit's own file I/O, and the handheld's files must not be counted there.
+#include "os.h"
 #include "pdb.h"
 
 #include <errno.h>
@@ -213,7 +214,7 @@ int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
 }
 
 int32_t PdbLoad(const std::string &path, PdbDatabase *db) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = standin::os::OpenFile(path, O_RDONLY);
     if (fd < 0) return errno == ENOENT ? int32_t{kSyncErrDatabaseMissing} : int32_t{kStandinErrIo};
     std::vector<uint8_t> bytes;
     int32_t status = ReadAll(fd, &bytes);
@@ -227,15 +228,11 @@ int32_t PdbSave(const std::string &path, const PdbDatabase &db) {
     int32_t status = PdbSerialize(db, &bytes);
     if (status != 0) return status;
     std::string temp = path + ".tmpXXXXXX";
-    int fd = mkostemp(&temp[0], O_CLOEXEC);
+    int fd = standin::os::CreateTemporaryFile(&temp);
     if (fd < 0) return kStandinErrIo;
     status = WriteAll(fd, bytes);
-    // mkostemp makes the file private; a database is an ordinary file.
-    if (status == 0 && fchmod(fd, 0644) != 0) status = kStandinErrIo;
     if (close(fd) != 0 && status == 0) status = kStandinErrIo;
-    // renameat and unlinkat rather than rename/remove: see the top of the file.
-    if (status == 0 && renameat(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str()) != 0)
-        status = kStandinErrIo;
-    if (status != 0) unlinkat(AT_FDCWD, temp.c_str(), 0);
+    if (status == 0 && standin::os::RenameReplacing(temp, path) != 0) status = kStandinErrIo;
+    if (status != 0) standin::os::RemoveFile(temp);
     return status;
 }

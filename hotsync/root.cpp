@@ -1,4 +1,5 @@
 // The simulated HotSync directory on disk. See root.h and README.md.
+#include "os.h"
 #include "root.h"
 
 #include <fcntl.h>
@@ -38,18 +39,9 @@ std::string Trim(const std::string &text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string CurrentDirectory() {
-    std::vector<char> buffer(4096);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) return std::string();
-        buffer.resize(buffer.size() * 2);
-    }
-    return std::string(buffer.data());
-}
-
 std::string Absolute(const std::string &path) {
     std::string result = path;
-    if (result.empty() || result[0] != '/') result = CurrentDirectory() + "/" + result;
+    if (!os::IsAbsolutePath(result)) result = os::CurrentDirectory() + "/" + result;
     while (result.size() > 1 && result.back() == '/') result.pop_back();
     return result;
 }
@@ -150,7 +142,7 @@ bool ConduitFitsIni(const ConduitEntry &c) {
 }
 
 int EnsureDirectory(const std::string &path) {
-    if (mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return 0;
+    if (os::MakeDirectory(path) == 0 || errno == EEXIST) return 0;
     return kStandinErrIo;
 }
 
@@ -205,7 +197,7 @@ const std::string *FindIniValue(const IniSection &section, const std::string &ke
 
 int ReadFileText(const std::string &path, std::string *text) {
     text->clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = os::OpenFile(path, O_RDONLY);
     if (fd < 0) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
     char chunk[4096];
     int status = 0;
@@ -221,15 +213,15 @@ int ReadFileText(const std::string &path, std::string *text) {
 }
 
 int WriteFileAtomic(const std::string &path, const std::string &text) {
-    std::string temporary = path + ".tmp." + std::to_string(getpid());
-    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::string temporary = path + ".tmp." + std::to_string(os::ProcessId());
+    int fd = os::OpenFile(temporary, O_WRONLY | O_CREAT | O_TRUNC);
     if (fd < 0) return kStandinErrIo;
     int status = WriteAll(fd, text);
     if (close(fd) != 0 && status == 0) status = kStandinErrIo;
-    if (status == 0 && renameat(AT_FDCWD, temporary.c_str(), AT_FDCWD, path.c_str()) != 0) {
+    if (status == 0 && os::RenameReplacing(temporary, path) != 0) {
         status = kStandinErrIo;
     }
-    if (status != 0) unlinkat(AT_FDCWD, temporary.c_str(), 0);
+    if (status != 0) os::RemoveFile(temporary);
     return status;
 }
 
@@ -370,7 +362,7 @@ int AppendQueue(const std::string &root, const UserEntry &user, const std::strin
 }
 
 int ClearQueue(const std::string &root, const UserEntry &user) {
-    if (unlinkat(AT_FDCWD, QueuePath(root, user).c_str(), 0) == 0 || errno == ENOENT) return 0;
+    if (os::RemoveFile(QueuePath(root, user)) == 0 || errno == ENOENT) return 0;
     return kStandinErrIo;
 }
 

@@ -32,6 +32,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "os.h"
 #include "pdb.h"
 #include "progress.h"
 #include "standin.h"
@@ -161,7 +162,7 @@ uint8_t StoredAttributes(const SyncRecordRequest *req) {
 
 int32_t CheckAbsent(const std::string &path) {
     struct stat st;
-    if (fstatat(AT_FDCWD, path.c_str(), &st, 0) == 0) return kStandinErrExists;
+    if (standin::os::PathStatus(path, &st) == 0) return kStandinErrExists;
     return errno == ENOENT ? 0 : kStandinErrIo;
 }
 

@@ -1,4 +1,5 @@
 // Call trace, the fault list from the environment, and standard-error output.
+#include "os.h"
 #include "trace.h"
 
 #include <fcntl.h>
@@ -111,7 +112,7 @@ bool Injected(const char *operation, int32_t *status) {
 }
 
 void AppendLine(const std::string &path, const std::string &line) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = os::OpenFile(path, O_WRONLY | O_CREAT | O_APPEND);
     if (fd < 0) return;
     WriteAllTo(fd, line);
     close(fd);
