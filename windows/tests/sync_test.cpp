@@ -1,0 +1,189 @@
+// A whole HotSync of the Windows conduit under Wine: Lenfol.dll loaded as a
+// HotSync Manager loads it, its imports answered by the stand-in DLLs, run
+// desktop to handheld and back. The handheld database and Cameras.txt are
+// read back record by record.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "camera_record.h"
+#include "pdb.h"
+#include "platform.h"
+#include "standin.h"
+
+// platform.h declares its Windows calls with plain types, so <windows.h>
+// cannot come in; the loader calls are declared the same way.
+extern "C" {
+void *WIN_CALL LoadLibraryA(const char *path);
+void *WIN_CALL GetProcAddress(void *module, const char *name);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Conduit {
+    void *module = nullptr;
+    OpenConduitFn openConduit = nullptr;
+    int initCallsAtLoad = -1;
+};
+
+const Conduit &Lenfol() {
+    static Conduit conduit = [] {
+        Conduit c;
+        c.module = LoadLibraryA((std::string(LENFOL_DLL_DIR) + "\\Lenfol.dll").c_str());
+        if (c.module == nullptr) return c;
+        c.initCallsAtLoad = StandinCallCount("InitPdcmn5DLL");
+        c.openConduit = reinterpret_cast<OpenConduitFn>(
+            reinterpret_cast<void (*)()>(GetProcAddress(c.module, "OpenConduit")));
+        return c;
+    }();
+    return conduit;
+}
+
+std::string ReadAll(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Camera {
+    std::vector<std::string> columns;  // 1 to 11, then private flag and category
+    bool operator==(const Camera &o) const { return columns == o.columns; }
+};
+
+std::ostream &operator<<(std::ostream &out, const Camera &camera) {
+    return out << (camera.columns.empty() ? "(empty)" : camera.columns[0]);
+}
+
+Camera FromRecord(const CameraRecord &record) {
+    Camera camera;
+    for (int i = 0; i < kBodyColumnCount; ++i) camera.columns.push_back(record.*kCameraColumns[i]);
+    camera.columns.push_back(record.privateFlag);
+    camera.columns.push_back(record.category);
+    return camera;
+}
+
+// The cameras of a desktop file, read with the conduit's own line reader.
+std::vector<Camera> CamerasOfFile(const std::string &path) {
+    std::vector<Camera> cameras;
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return cameras;
+    while (CameraRecord *record = ReadCameraFromFile(file)) {
+        if (std::string(record->deletedFlag) != "Y") cameras.push_back(FromRecord(*record));
+        FreeCameraRecord(record);
+    }
+    std::fclose(file);
+    return cameras;
+}
+
+// The cameras of the handheld database, unpacked from the record bodies.
+std::vector<Camera> CamerasOfDatabase(const PdbDatabase &db) {
+    std::vector<Camera> cameras;
+    for (const PdbRecord &r : db.records) {
+        const std::string body(r.body.begin(), r.body.end());
+        CameraRecord *record = UnpackCameraRecord(body.data(), body.size());
+        if (record == nullptr) continue;
+        SetCategoryText(static_cast<int16_t>(r.attributes & 0x0F), record);
+        Camera camera = FromRecord(*record);
+        camera.columns[kBodyColumnCount] = (r.attributes & kRecAttrSecret) != 0 ? "Y" : "N";
+        cameras.push_back(camera);
+        FreeCameraRecord(record);
+    }
+    return cameras;
+}
+
+class WholeHotSync : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(Lenfol().openConduit, nullptr) << "Lenfol.dll did not load with the stand-in DLLs";
+        scratch_ = (fs::current_path() / ("sync-scratch-" + std::string(::testing::UnitTest::GetInstance()
+                                                                  ->current_test_info()
+                                                                  ->name())))
+                       .string();
+        fs::remove_all(scratch_);
+        ASSERT_TRUE(fs::create_directories(Handheld()));
+        ASSERT_TRUE(fs::create_directories(Desktop()));
+        StandinSetHandheldDir(Handheld().c_str());
+        StandinClearLog();
+        StandinClearFaults();
+    }
+    void TearDown() override { fs::remove_all(scratch_); }
+
+    std::string Handheld() const { return scratch_ + "\\handheld"; }
+    std::string Desktop() const { return scratch_ + "\\Lenfol"; }
+    std::string Cameras() const { return Desktop() + "\\Cameras.txt"; }
+
+    int32_t Sync(int32_t syncType) {
+        SyncProperties properties{};
+        properties.syncType = syncType;
+        std::snprintf(properties.pathName, sizeof properties.pathName, "%s\\", Desktop().c_str());
+        return Lenfol().openConduit(nullptr, &properties);
+    }
+
+    std::vector<std::pair<int32_t, std::string>> Log() const {
+        std::vector<std::pair<int32_t, std::string>> lines;
+        for (size_t i = 0; i < StandinLogCount(); ++i)
+            lines.emplace_back(StandinLogActivity(i), StandinLogText(i));
+        return lines;
+    }
+
+    std::string scratch_;
+};
+
+using LogLines = std::vector<std::pair<int32_t, std::string>>;
+
+TEST(ConduitLoad, ApplicationObjectInitialisesTheDialogLibraryOnceAtLoad) {
+    ASSERT_NE(Lenfol().module, nullptr);
+    EXPECT_EQ(Lenfol().initCallsAtLoad, 1);
+}
+
+TEST_F(WholeHotSync, DesktopToHandheldThenBackKeepsEveryCamera) {
+    const std::string sample = ReadAll(LENSFOLIO_SAMPLE_CAMERAS);
+    ASSERT_FALSE(sample.empty());
+    {
+        std::ofstream out(Cameras(), std::ios::binary);
+        out << sample;
+    }
+    const std::vector<Camera> original = CamerasOfFile(Cameras());
+    ASSERT_GT(original.size(), 1u);
+
+    // The database is missing at first: the failed open is logged, then it is created.
+    ASSERT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
+    EXPECT_EQ(Log(), (LogLines{{kLogActivityStart, ""},
+                               {kLogActivityError, "SyncOpenDB failed"},
+                               {kLogActivityEndSuccess, "Lenfol"}}));
+    PdbDatabase db;
+    ASSERT_EQ(PdbLoad(Handheld() + "\\LenfolDB.pdb", &db), 0);
+    EXPECT_EQ(PdbName(db), "LenfolDB");
+    EXPECT_EQ(db.creator, 0x4C6E466Fu) << "creator LnFo";
+    EXPECT_EQ(CamerasOfDatabase(db), original);
+
+    ASSERT_TRUE(fs::remove(Cameras()));
+    StandinClearLog();
+    ASSERT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
+    EXPECT_EQ(Log(), (LogLines{{kLogActivityStart, ""}, {kLogActivityEndSuccess, "Lenfol"}}));
+    EXPECT_EQ(CamerasOfFile(Cameras()), original);
+    EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+}
+
+TEST_F(WholeHotSync, DoNothingWritesOneLineAndTouchesNothing) {
+    ASSERT_EQ(Sync(kSyncTypeDoNothing), 0);
+    EXPECT_EQ(Log(), (LogLines{{kLogActivityDoNothing, "Lensfolio - sync configured to Do Nothing"}}));
+    EXPECT_EQ(StandinCallCount("SyncRegisterConduit"), 0);
+    EXPECT_FALSE(fs::exists(Handheld() + "\\LenfolDB.pdb"));
+}
+
+TEST_F(WholeHotSync, FailedRegistrationIsReturnedWithoutALogLine) {
+    StandinFailCall("SyncRegisterConduit", 1, 0x4444, 0);
+    EXPECT_EQ(Sync(kSyncTypeDesktopToHandheld), 0x4444);
+    EXPECT_TRUE(Log().empty());
+}
+
+}  // namespace
