@@ -8,7 +8,9 @@ export WINEDEBUG=-all
 # Straight to the 32-bit server: the wrapper script would be one more exec.
 [ -x /usr/lib/wine/wineserver32 ] && export WINESERVER=/usr/lib/wine/wineserver32
 # No Mono or Gecko installer prompts while the prefix is made.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# No debugger either: a crashing helper process (seen under qemu) would hang
+# in it instead of ending.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
 
 if [ -f /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -q enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
   shim="$(dirname "$WINEPREFIX")/mmap_noreplace.so"

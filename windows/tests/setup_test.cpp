@@ -1,0 +1,193 @@
+// The installer and the uninstaller end to end under Wine: the same sources
+// as the deliverables, linked to the stand-in's scripted MessageBoxA (answers
+// from HOTSYNC_ANSWERS, every box in HOTSYNC_BOX_LOG), with the real KERNEL32
+// doing the directories and files and the stand-in HotSync DLLs answering.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Box {
+    std::string title;
+    std::string text;
+    std::string style;
+    std::string answer;
+    bool operator==(const Box &o) const {
+        return title == o.title && text == o.text && style == o.style && answer == o.answer;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const Box &box) {
+    return out << "[" << box.title << "] " << box.text << " style " << box.style << " answer "
+               << box.answer;
+}
+
+std::string ReadAll(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteAll(const fs::path &path, const std::string &text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::vector<std::string> Split(const std::string &text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) parts.push_back(part);
+    return parts;
+}
+
+const char kPromptStyle[] = "291";
+const char kYes[] = "6";
+const char kNo[] = "7";
+const char kOk[] = "1";
+
+class SetupProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scratch_ = fs::current_path() /
+                   ("setup-scratch-" +
+                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(scratch_);
+        ASSERT_TRUE(fs::create_directories(Root()));
+        ASSERT_TRUE(fs::create_directories(Distribution()));
+        fs::copy_file(fs::path(LENFOL_DLL_DIR) / "Lenfol.dll", Distribution() / "Lenfol.dll");
+        WriteAll(Distribution() / "Lenfol.prc", "handheld application");
+    }
+    void TearDown() override { fs::remove_all(scratch_); }
+
+    fs::path Root() const { return scratch_ / "HotSync"; }
+    fs::path Distribution() const { return scratch_ / "Lensfolio"; }
+    fs::path AppDir(const std::string &user) const { return Root() / user / "Lenfol"; }
+
+    void AddUsers(const std::vector<std::string> &names) {
+        std::string ini;
+        for (size_t i = 0; i < names.size(); ++i) {
+            ini += "[user" + std::to_string(i + 1) + "]\nname = " + names[i] +
+                   "\nid = " + std::to_string(100 + i) + "\ndirectory = " + names[i] + "\n";
+            fs::create_directories(Root() / names[i]);
+        }
+        WriteAll(Root() / "users.ini", ini);
+    }
+
+    // Runs PROGRAM_scripted.exe from the distribution folder; the boxes it showed.
+    std::vector<Box> Run(const std::string &program, const std::string &answers) {
+        const fs::path boxLog = scratch_ / (program + ".boxes");
+        fs::remove(boxLog);
+        SetEnvironmentVariableA("HOTSYNC_ROOT", Root().string().c_str());
+        SetEnvironmentVariableA("HOTSYNC_ANSWERS", answers.c_str());
+        SetEnvironmentVariableA("HOTSYNC_BOX_LOG", boxLog.string().c_str());
+        std::string command = "\"" + (fs::current_path() / (program + "_scripted.exe")).string() + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        const std::string directory = Distribution().string();
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            directory.c_str(), &startup, &process)) {
+            ADD_FAILURE() << "cannot start " << command;
+            return {};
+        }
+        WaitForSingleObject(process.hProcess, INFINITE);
+        DWORD exitCode = 1;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_EQ(exitCode, 0u) << program;
+        std::vector<Box> boxes;
+        for (const std::string &line : Split(ReadAll(boxLog), '\n')) {
+            std::vector<std::string> f = Split(line, '\t');
+            if (f.size() == 4) boxes.push_back({f[0], f[1], f[2], f[3]});
+        }
+        return boxes;
+    }
+
+    std::string Registration() const { return ReadAll(Root() / "conduits.ini"); }
+
+    fs::path scratch_;
+};
+
+std::string InstallPrompt(const std::string &user) {
+    return "Press Yes if you want to install the Lensfolio to " + user + "'s backup conduit.";
+}
+
+std::string RemovePrompt(const std::string &user) {
+    return "Press OK if you want to remove the Lensfolio from " + user + "'s backup conduit.";
+}
+
+TEST_F(SetupProgram, InstallsForTheAcceptedUserThenUninstalls) {
+    AddUsers({"Ada", "Bob"});
+    EXPECT_EQ(Run("installer", "no,yes"),
+              (std::vector<Box>{
+                  {"Lensfolio: Installer", InstallPrompt("Ada"), kPromptStyle, kNo},
+                  {"Lensfolio: Installer", InstallPrompt("Bob"), kPromptStyle, kYes},
+                  {"Lensfolio: Success",
+                   "Conduit has been successfully installed.  Lensfolio will be installed on next "
+                   "HotSync.",
+                   "64", kOk}}));
+    const fs::path library = AppDir("Bob") / "Conduit" / "Lenfol.dll";
+    EXPECT_EQ(ReadAll(library), ReadAll(Distribution() / "Lenfol.dll"));
+    EXPECT_FALSE(fs::exists(AppDir("Ada")));
+    const std::string ini = Registration();
+    EXPECT_NE(ini.find("[LnFo]"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("creatorName = " + Root().string() + "\\Bob\\Lenfol\\Conduit\\Lenfol.dll"),
+              std::string::npos)
+        << ini;
+    for (const char *line : {"pcDirectory = Lenfol", "pcFileName = Camera.txt",
+                             "title = Lensfolio", "remoteFile = LenfolDB"}) {
+        EXPECT_NE(ini.find(line), std::string::npos) << line << " missing in\n" << ini;
+    }
+    const std::string queue = ReadAll(Root() / "Bob" / "install.queue");
+    EXPECT_NE(queue.find("Lensfolio/Lenfol.prc"), std::string::npos) << queue;
+
+    WriteAll(AppDir("Bob") / "Cameras.txt", "camera\n");
+    EXPECT_EQ(Run("uninstaller", "no,yes"),
+              (std::vector<Box>{
+                  {"Lensfolio: Uninstaller", RemovePrompt("Ada"), kPromptStyle, kNo},
+                  {"Lensfolio: Uninstaller", RemovePrompt("Bob"), kPromptStyle, kYes},
+                  {"Lensfolio: Success", "Conduit has been successfully uninstalled.", "64", kOk}}));
+    EXPECT_EQ(Registration().find("[LnFo]"), std::string::npos);
+    EXPECT_FALSE(fs::exists(AppDir("Bob")));
+}
+
+TEST_F(SetupProgram, SecondInstallFindsTheRegistrationAndGivesTheShortMessage) {
+    AddUsers({"Ada"});
+    ASSERT_EQ(Run("installer", "yes").size(), 2u);
+    fs::remove(AppDir("Ada") / "Conduit" / "Lenfol.dll");
+    EXPECT_EQ(Run("installer", "yes"),
+              (std::vector<Box>{
+                  {"Lensfolio: Installer", InstallPrompt("Ada"), kPromptStyle, kYes},
+                  {"Lensfolio: Success", "Lensfolio will be installed on next HotSync.", "64", kOk}}));
+    EXPECT_TRUE(fs::exists(AppDir("Ada") / "Conduit" / "Lenfol.dll"));
+}
+
+TEST_F(SetupProgram, NoUsersMeansNoBoxAtAll) {
+    EXPECT_TRUE(Run("installer", "yes").empty());
+    EXPECT_TRUE(Run("uninstaller", "yes").empty());
+}
+
+TEST_F(SetupProgram, UninstallWithoutRegistrationLeavesTheFiles) {
+    AddUsers({"Ada"});
+    fs::create_directories(AppDir("Ada"));
+    WriteAll(AppDir("Ada") / "Cameras.txt", "camera\n");
+    EXPECT_EQ(Run("uninstaller", "yes"),
+              (std::vector<Box>{
+                  {"Lensfolio: Uninstaller", RemovePrompt("Ada"), kPromptStyle, kYes},
+                  {"Lensfolio: Conduit Error", "Could not remove conduit!", "16", kOk}}));
+    EXPECT_TRUE(fs::exists(AppDir("Ada") / "Cameras.txt"));
+}
+
+}  // namespace
