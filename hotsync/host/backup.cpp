@@ -1,11 +1,10 @@
 // Backups of handheld databases before a conduit may overwrite them.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <ctime>
 
+#include "host_os.h"
 #include "sync_run.h"
 
 namespace host {
@@ -51,7 +50,7 @@ bool ParseBackupName(const std::string &database, const std::string &file, Backu
 std::string Stamp() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    os::LocalTime(now, &local);
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
     return text;
@@ -68,7 +67,7 @@ void Prune(const std::string &dir, const std::string &database) {
         return a.stamp != b.stamp ? a.stamp < b.stamp : a.sequence < b.sequence;
     });
     for (size_t i = 0; i + kBackupsKept < backups.size(); ++i) {
-        unlink((dir + "/" + backups[i].file).c_str());
+        RemoveFile(dir + "/" + backups[i].file);
     }
 }
 
@@ -77,7 +76,7 @@ void Prune(const std::string &dir, const std::string &database) {
 std::string LocalTimeText() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    os::LocalTime(now, &local);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;

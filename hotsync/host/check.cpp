@@ -11,6 +11,7 @@
 
 #include "camera_record.h"
 #include "host.h"
+#include "host_os.h"
 #include "standin.h"
 
 namespace host {
@@ -247,13 +248,12 @@ std::string Normalised(const std::string &content) {
 bool ReadBack(const std::string &path, std::string *written, size_t *cameras) {
     FILE *in = std::fopen(path.c_str(), "r");
     if (!in) return false;
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&buffer, &size);
-    if (!out) {
+    os::ScratchStream *scratch = os::OpenScratchStream();
+    if (!scratch) {
         std::fclose(in);
         return false;
     }
+    FILE *out = os::ScratchFile(scratch);
     *cameras = 0;
     while (CameraRecord *record = ReadCameraFromFile(in)) {
         WriteCustomerToFile(out, record);
@@ -262,10 +262,8 @@ bool ReadBack(const std::string &path, std::string *written, size_t *cameras) {
     }
     bool readError = std::ferror(in) != 0;
     std::fclose(in);
-    std::fclose(out);
-    written->assign(buffer, size);
-    std::free(buffer);
-    return !readError;
+    bool collected = os::CloseScratchStream(scratch, written);
+    return !readError && collected;
 }
 
 size_t FirstDifferentLine(const std::string &a, const std::string &b) {

@@ -1,9 +1,9 @@
 // Loading a registered conduit and asking it about itself.
 #include "conduit_loader.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
+
+#include "host_os.h"
 
 namespace host {
 
@@ -13,7 +13,7 @@ enum { kNameBufferSize = 256 };
 
 template <typename Function>
 Function Export(void *library, const char *name) {
-    return reinterpret_cast<Function>(dlsym(library, name));
+    return reinterpret_cast<Function>(os::LibraryExport(library, name));
 }
 
 std::string TextOf(const char *buffer, size_t size) {
@@ -38,13 +38,10 @@ int LoadConduit(const standin::ConduitEntry &conduit, LoadedConduit *loaded, std
         return 1;
     }
     loaded->libraryPath = standin::PosixPath(conduit.creatorName);
-    // A conduit runs in the host's process and is unloaded after each use,
-    // so its symbols stay local to it.
-    loaded->library = dlopen(loaded->libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string reason;
+    loaded->library = os::OpenLibrary(loaded->libraryPath, &reason);
     if (!loaded->library) {
-        const char *reason = dlerror();
-        *error = "cannot load the conduit " + loaded->libraryPath + ": " +
-                 (reason ? reason : "unknown reason");
+        *error = "cannot load the conduit " + loaded->libraryPath + ": " + reason;
         return 1;
     }
     void *library = loaded->library;
@@ -98,7 +95,7 @@ void QueryConduit(const standin::ConduitEntry &conduit, const standin::UserEntry
 }
 
 void UnloadConduit(LoadedConduit *loaded) {
-    if (loaded->library) dlclose(loaded->library);
+    if (loaded->library) os::CloseLibrary(loaded->library);
     *loaded = LoadedConduit();
 }
 

@@ -1,5 +1,5 @@
 /*
- * A registered conduit, loaded with dlopen and queried the way a HotSync
+ * A registered conduit, loaded as a shared library and queried the way a HotSync
  * Manager does before it runs the conduit.
  */
 #ifndef LENSFOLIO_HOST_CONDUIT_LOADER_H

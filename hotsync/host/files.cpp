@@ -1,11 +1,10 @@
 // File helpers on top of std::filesystem, without its exceptions.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include "host.h"
+#include "host_os.h"
 
 namespace fs = std::filesystem;
 
@@ -59,12 +58,17 @@ int MakeScratchDirectory(std::string *path, std::string *error) {
     fs::path base = fs::temp_directory_path(ec);
     if (ec) base = "/tmp";
     std::string pattern = (base / "hotsync-dry-run-XXXXXX").string();
-    if (!mkdtemp(&pattern[0])) {
+    if (!os::MakeUniqueDirectory(&pattern)) {
         *error = "cannot create a scratch directory in " + base.string();
         return kExitError;
     }
     *path = pattern;
     return kExitOk;
+}
+
+void RemoveFile(const std::string &path) {
+    std::error_code ec;
+    fs::remove(path, ec);
 }
 
 void RemoveTree(const std::string &path) {

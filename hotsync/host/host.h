@@ -1,5 +1,6 @@
 /*
- * The hotsync host: a stand-in HotSync Manager for Linux. It keeps the
+ * The hotsync host: a stand-in HotSync Manager for Linux (and, as
+ * hotsync.exe, for the Windows tests under Wine). It keeps the
  * simulated HotSync directory ("root"), loads the conduits registered there
  * and calls their exports the way a HotSync Manager does.
  *
@@ -76,6 +77,8 @@ int CopyFile(const std::string &from, const std::string &to, std::string *error)
 // Names of the regular files in `dir`, sorted; empty when it does not exist.
 std::vector<std::string> ListFiles(const std::string &dir);
 int MakeScratchDirectory(std::string *path, std::string *error);
+// Both leave nothing behind where they can and report nothing.
+void RemoveFile(const std::string &path);
 void RemoveTree(const std::string &path);
 std::string BaseName(const std::string &path);
 

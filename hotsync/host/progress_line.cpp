@@ -1,10 +1,9 @@
 // The progress line: one line on standard error, rewritten in place, shown
 // only when standard error is a terminal.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 
+#include "host_os.h"
 #include "progress.h"
 #include "sync_run.h"
 
@@ -51,7 +50,7 @@ void OnRecord(const char *database, const char *operation, unsigned done, unsign
 void BeginProgress(const std::string &label) {
     ProgressLine &line = Line();
     line = ProgressLine();
-    if (!isatty(STDERR_FILENO)) return;
+    if (!os::ProgressTerminal()) return;
     line.active = true;
     line.label = label;
     StandinSetProgressHook(OnRecord);

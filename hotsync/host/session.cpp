@@ -1,6 +1,4 @@
 // Messages, the root, the chosen user and the paths below them.
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "copy.h"

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "camera_record.h"
+#include "host_os.h"
 #include "pdb.h"
 #include "standin.h"
 #include "sync_run.h"
@@ -37,7 +38,7 @@ std::string PalmDate(uint32_t seconds) {
     if (seconds < kPdbEpochOffset) return seconds == 0 ? "never" : "before 1970";
     std::time_t t = static_cast<std::time_t>(seconds - kPdbEpochOffset);
     std::tm local{};
-    localtime_r(&t, &local);
+    os::LocalTime(t, &local);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;

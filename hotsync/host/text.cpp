@@ -1,10 +1,8 @@
 // Windows-1252 text on the terminal.
-#include <langinfo.h>
-
 #include <cstdio>
-#include <cstring>
 
 #include "host.h"
+#include "host_os.h"
 
 namespace host {
 
@@ -55,8 +53,7 @@ bool AppendCharacter(unsigned char byte, std::string *out) {
 }  // namespace
 
 void ChooseTerminalCharset() {
-    const char *codeset = nl_langinfo(CODESET);
-    g_utf8 = codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+    g_utf8 = os::TerminalIsUtf8();
 }
 
 bool TerminalIsUtf8() { return g_utf8; }
