@@ -9,6 +9,7 @@
 #ifndef LENSFOLIO_HOTSYNC_OS_H
 #define LENSFOLIO_HOTSYNC_OS_H
 
+#include <stddef.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -30,6 +31,13 @@ bool IsAbsolutePath(const std::string &path);
 // The process's current directory, "" on failure.
 std::string CurrentDirectory();
 int ProcessId();
+// Uninitialised memory for a whole .pdb or a run of record bodies; null when
+// there is none. Touching tens of megabytes page by page can cost more in
+// page faults than the copying itself, so the POSIX version hands out large
+// blocks in huge pages where the kernel has them.
+void *AllocateBlock(size_t size);
+// `size` as given to AllocateBlock.
+void FreeBlock(void *block, size_t size);
 
 }  // namespace os
 }  // namespace standin

@@ -2,7 +2,9 @@
 #include "os.h"
 
 #include <fcntl.h>
+#include <stdint.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +12,14 @@
 
 namespace standin {
 namespace os {
+
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+
+size_t RoundUp(size_t size, size_t unit) { return (size + unit - 1) / unit * unit; }
+
+}  // namespace
 
 int OpenFile(const std::string &path, int flags, int mode) {
     return open(path.c_str(), flags | O_CLOEXEC, mode);
@@ -55,6 +65,37 @@ std::string CurrentDirectory() {
 }
 
 int ProcessId() { return static_cast<int>(getpid()); }
+
+// Blocks under a huge page come from malloc. Larger ones are mapped on a
+// huge-page boundary (over-mapped, then trimmed), so that the whole block can
+// be backed by huge pages.
+void *AllocateBlock(size_t size) {
+    if (size < kHugePage) return malloc(size == 0 ? 1 : size);
+    if (size > SIZE_MAX - 2 * kHugePage) return nullptr;
+    size_t length = RoundUp(size, kHugePage);
+    void *mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
+    uintptr_t aligned = RoundUp(start, kHugePage);
+    if (aligned != start) munmap(mapped, aligned - start);
+    size_t tail = start + kHugePage - aligned;
+    if (tail != 0) munmap(reinterpret_cast<void *>(aligned + length), tail);
+    void *block = reinterpret_cast<void *>(aligned);
+#ifdef MADV_HUGEPAGE
+    madvise(block, length, MADV_HUGEPAGE);  // advice only: small pages work too
+#endif
+    return block;
+}
+
+void FreeBlock(void *block, size_t size) {
+    if (block == nullptr) return;
+    if (size < kHugePage) {
+        free(block);
+        return;
+    }
+    munmap(block, RoundUp(size, kHugePage));
+}
 
 }  // namespace os
 }  // namespace standin

@@ -35,6 +35,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,8 @@ struct PdbRecord {
     std::vector<uint8_t> body;
 };
 
-struct PdbDatabase {
+/* Everything of a database but its records. */
+struct PdbHeader {
     char name[kPdbNameSize] = {};
     uint16_t attributes = 0;
     uint16_t version = 0;
@@ -83,16 +85,21 @@ struct PdbDatabase {
     uint32_t uniqueIdSeed = 0;
     std::vector<uint8_t> appInfo;
     std::vector<uint8_t> sortInfo;
+};
+
+struct PdbDatabase : PdbHeader {
     std::vector<PdbRecord> records;
 };
 
 /* The name up to its NUL (at most 32 bytes). */
-std::string PdbName(const PdbDatabase &db);
+std::string PdbName(const PdbHeader &db);
 /* Current time in Palm seconds. */
 uint32_t PdbNow();
 
 /* Bytes the file of `db` takes. */
 uint64_t PdbFileSize(const PdbDatabase &db);
+/* Bytes before the first body: header, entry list, filler, appInfo, sortInfo. */
+uint64_t PdbHeadSize(const PdbHeader &header, size_t recordCount);
 
 /* Replaces *db with the database in data[0..size). */
 int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db);
@@ -106,5 +113,62 @@ int32_t PdbLoad(const std::string &path, PdbDatabase *db);
 /* Writes a temporary file beside `path` and renames it over `path`, so the
  * old file stays whole when any step fails (kStandinErrIo). */
 int32_t PdbSave(const std::string &path, const PdbDatabase &db);
+
+/* ---- Databases held without a vector per record ----------------------------
+ * The sync manager keeps a whole database open for a HotSync of up to 65,535
+ * records. A PdbDatabase would cost an allocation and a copy per body, and a
+ * fresh page for every 4 KiB of them; instead the file is read into one block
+ * and each record is a view of its body there. Bodies written later are
+ * copied into further blocks of the same store. */
+
+struct PdbRecordView {
+    const uint8_t *body;  /* may be null when size is 0 */
+    uint32_t size;
+    uint32_t uniqueId;    /* 24 bits */
+    uint8_t attributes;
+};
+
+struct PdbBlockRelease {
+    size_t capacity;
+    void operator()(uint8_t *bytes) const;
+};
+typedef std::unique_ptr<uint8_t[], PdbBlockRelease> PdbBlock;
+
+struct PdbStoreBlock {
+    PdbBlock bytes;
+    size_t used = 0;
+};
+
+/* Blocks never move, so a view stays valid until the store is reset or
+ * compacted. */
+struct PdbStore {
+    std::vector<PdbStoreBlock> blocks;
+    size_t current = 0; /* the block new bodies go into */
+};
+
+/* Like PdbParse, but leaves the records as views into data[0..size) and
+ * *header, *records untouched on failure. */
+int32_t PdbParseViews(const uint8_t *data, size_t size, PdbHeader *header,
+                      std::vector<PdbRecordView> *records);
+/* Like PdbLoad: reads the file into one block of a fresh *store and parses
+ * it there. *header, *records and *store are replaced only on success. */
+int32_t PdbLoadViews(const std::string &path, PdbHeader *header,
+                     std::vector<PdbRecordView> *records, PdbStore *store);
+/* Like PdbSave, the records given as views. Bodies that follow each other in
+ * memory go out in one write. */
+int32_t PdbSaveViews(const std::string &path, const PdbHeader &header,
+                     const PdbRecordView *records, size_t count);
+
+/* Copies body[0..size) into the store; null when no memory is left (or when
+ * size is 0, which needs none). */
+const uint8_t *PdbStoreBody(PdbStore *store, const void *body, uint32_t size);
+/* Forgets every body but keeps the blocks for the next ones. */
+void PdbStoreReset(PdbStore *store);
+/* Bytes the store holds, bodies no longer referenced included. */
+uint64_t PdbStoreHeld(const PdbStore &store);
+/* Moves the bodies of records[0..count) into one fresh block and drops the
+ * rest; the store is left as it was when there is no memory for that
+ * (kStandinErrTooMany). */
+int32_t PdbStoreCompact(PdbStore *store, PdbRecordView *records, size_t count);
 
 #endif /* LENSFOLIO_HOTSYNC_PDB_H */

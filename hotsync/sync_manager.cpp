@@ -5,7 +5,8 @@
 //     conduit is registered. Calls that take a database handle only need the
 //     handle, so a database stays usable (and closable) after the conduit
 //     that opened it unregistered.
-//   - A database is opened whole into memory; handles run 1..255. Opening or
+//   - A database is opened whole into memory (read once into one block, the
+//     records as views of their bodies there); handles run 1..255. Opening or
 //     creating a database that is open already answers kStandinErrExists; no
 //     free handle answers kStandinErrTooMany.
 //   - The card number is ignored. The open mode must hold read (0x80) or
@@ -26,11 +27,10 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "os.h"
 #include "pdb.h"
@@ -43,15 +43,49 @@ constexpr int kMaxHandles = 255;
 constexpr uint32_t kMaxUniqueId = 0xFFFFFF;
 constexpr int16_t kMaxCategory = 15;
 
+// Bodies replaced or purged stay in the store until they outweigh the live
+// ones by this much, then the live ones are moved together.
+constexpr uint64_t kStoreSlack = 1u << 20;
+
+// A bit per possible unique ID, in pages of 64 Ki IDs allocated on first use:
+// IDs handed out in sequence touch one or two pages, and even 65,535 scattered
+// ones no more than the 2 MiB of all 256.
+constexpr uint32_t kIdsPerPage = 1u << 16;
+constexpr size_t kIdPageWords = kIdsPerPage / 64;
+
+struct IdSet {
+    std::vector<std::unique_ptr<uint64_t[]>> pages =
+        std::vector<std::unique_ptr<uint64_t[]>>((kMaxUniqueId + 1) / kIdsPerPage);
+};
+
+bool Contains(const IdSet &set, uint32_t id) {
+    const uint64_t *page = set.pages[id / kIdsPerPage].get();
+    uint32_t bit = id % kIdsPerPage;
+    return page != nullptr && (page[bit / 64] >> (bit % 64) & 1) != 0;
+}
+
+void Insert(IdSet *set, uint32_t id) {
+    std::unique_ptr<uint64_t[]> &page = set->pages[id / kIdsPerPage];
+    if (!page) page.reset(new uint64_t[kIdPageWords]());
+    uint32_t bit = id % kIdsPerPage;
+    page[bit / 64] |= uint64_t{1} << (bit % 64);
+}
+
+void Clear(IdSet *set) {
+    for (std::unique_ptr<uint64_t[]> &page : set->pages) page.reset();
+}
+
 struct OpenDatabase {
     std::string name;
     std::string path;
     uint8_t mode = 0;
     bool changed = false;
-    PdbDatabase db;
-    uint64_t fileSize = 0;  // kept up to date: recounting per write is quadratic
-    // How often each unique ID occurs, so a fresh ID is found without a scan.
-    std::unordered_map<uint32_t, uint32_t> idUse;
+    PdbHeader header;
+    std::vector<PdbRecordView> records;
+    PdbStore store;          // holds every body the records point to
+    uint64_t bodyBytes = 0;  // kept up to date: recounting per write is quadratic
+    // The unique IDs in use, so a fresh ID is found without a scan.
+    IdSet ids;
 };
 
 struct SyncManager {
@@ -59,7 +93,9 @@ struct SyncManager {
     std::string handheldDir;
     std::set<ConduitHandle> conduits;
     ConduitHandle lastConduit = 0;
-    std::map<uint8_t, std::unique_ptr<OpenDatabase>> open;
+    // By handle; slot 0 stays empty, as handles run 1..255.
+    std::unique_ptr<OpenDatabase> open[kMaxHandles + 1];
+    int openCount = 0;
 };
 
 SyncManager &Manager() {
@@ -77,15 +113,11 @@ const std::string &HandheldDir() {
     return m.handheldDir;
 }
 
-OpenDatabase *Find(uint8_t handle) {
-    auto &open = Manager().open;
-    auto it = open.find(handle);
-    return it == open.end() ? nullptr : it->second.get();
-}
+OpenDatabase *Find(uint8_t handle) { return Manager().open[handle].get(); }
 
 bool IsOpen(const std::string &name) {
-    for (const auto &entry : Manager().open) {
-        if (entry.second->name == name) return true;
+    for (const std::unique_ptr<OpenDatabase> &od : Manager().open) {
+        if (od && od->name == name) return true;
     }
     return false;
 }
@@ -108,18 +140,36 @@ std::string PathOf(const std::string &name) { return HandheldDir() + "/" + name 
 
 // Recounts what the record list changes wholesale.
 void Recount(OpenDatabase *od) {
-    od->fileSize = PdbFileSize(od->db);
-    od->idUse.clear();
-    for (const PdbRecord &r : od->db.records) ++od->idUse[r.uniqueId];
+    od->bodyBytes = 0;
+    Clear(&od->ids);
+    for (const PdbRecordView &r : od->records) {
+        od->bodyBytes += r.size;
+        Insert(&od->ids, r.uniqueId);
+    }
+}
+
+uint64_t FileSize(const OpenDatabase &od, size_t recordCount) {
+    return PdbHeadSize(od.header, recordCount) + od.bodyBytes;
+}
+
+// Memory for the records' bodies stays within a constant of what they need,
+// however often records are replaced or purged.
+void TrimStore(OpenDatabase *od) {
+    if (od->records.empty()) {
+        PdbStoreReset(&od->store);
+        return;
+    }
+    if (PdbStoreHeld(od->store) > 2 * od->bodyBytes + kStoreSlack)
+        PdbStoreCompact(&od->store, od->records.data(), od->records.size());
 }
 
 // Next ID from the seed: never 0, never one in use. There are at most 65,535
 // records, so a free ID comes within 65,536 steps.
 uint32_t FreshId(OpenDatabase *od) {
     for (;;) {
-        od->db.uniqueIdSeed = (od->db.uniqueIdSeed + 1) & kMaxUniqueId;
-        uint32_t id = od->db.uniqueIdSeed;
-        if (id != 0 && od->idUse.find(id) == od->idUse.end()) return id;
+        od->header.uniqueIdSeed = (od->header.uniqueIdSeed + 1) & kMaxUniqueId;
+        uint32_t id = od->header.uniqueIdSeed;
+        if (id != 0 && !Contains(od->ids, id)) return id;
     }
 }
 
@@ -127,7 +177,9 @@ uint32_t FreshId(OpenDatabase *od) {
 uint8_t Adopt(std::unique_ptr<OpenDatabase> od) {
     uint8_t handle = static_cast<uint8_t>(FreeHandle());
     Recount(od.get());
-    Manager().open[handle] = std::move(od);
+    SyncManager &m = Manager();
+    m.open[handle] = std::move(od);
+    ++m.openCount;
     return handle;
 }
 
@@ -166,8 +218,8 @@ int32_t CheckAbsent(const std::string &path) {
     return errno == ENOENT ? 0 : kStandinErrIo;
 }
 
-PdbRecord *FindRecord(OpenDatabase *od, uint32_t id) {
-    for (PdbRecord &r : od->db.records) {
+PdbRecordView *FindRecord(OpenDatabase *od, uint32_t id) {
+    for (PdbRecordView &r : od->records) {
         if (r.uniqueId == id) return &r;
     }
     return nullptr;
@@ -185,7 +237,7 @@ void StandinSetHandheldDir(const char *directory) {
 
 const char *StandinHandheldDir(void) { return HandheldDir().c_str(); }
 
-int StandinOpenDatabaseCount(void) { return static_cast<int>(Manager().open.size()); }
+int StandinOpenDatabaseCount(void) { return Manager().openCount; }
 
 int32_t HS_CALL SyncRegisterConduit(ConduitHandle *handle) {
     int32_t status = 0;
@@ -218,7 +270,7 @@ int32_t HS_CALL SyncOpenDB(const char *name, int32_t /*cardNo*/, uint8_t *dbHand
     od->name = name;
     od->path = PathOf(od->name);
     od->mode = openMode;
-    status = PdbLoad(od->path, &od->db);
+    status = PdbLoadViews(od->path, &od->header, &od->records, &od->store);
     if (status != 0) return status;
     *dbHandle = Adopt(std::move(od));
     return 0;
@@ -238,13 +290,13 @@ int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
     od->mode = kOpenRead | kOpenWrite | kOpenShowSecret;
     status = CheckAbsent(od->path);
     if (status != 0) return status;
-    PdbDatabase &db = od->db;
+    PdbHeader &db = od->header;
     memcpy(db.name, od->name.data(), od->name.size());
     db.attributes = static_cast<uint16_t>(request->dbFlags);
     db.creator = request->creator;
     db.type = request->dbType;
     db.creationDate = db.modificationDate = PdbNow();
-    status = PdbSave(od->path, db);
+    status = PdbSaveViews(od->path, db, nullptr, 0);
     if (status != 0) return status;
     request->dbHandle = Adopt(std::move(od));
     return 0;
@@ -253,15 +305,15 @@ int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
 int32_t HS_CALL SyncCloseDB(uint8_t dbHandle) {
     int32_t status = 0;
     bool injected = StandinShouldFail("SyncCloseDB", &status);
-    auto &open = Manager().open;
-    auto it = open.find(dbHandle);
-    if (it == open.end()) return injected ? status : kStandinErrBadArgument;
-    std::unique_ptr<OpenDatabase> od = std::move(it->second);
-    open.erase(it);
+    SyncManager &m = Manager();
+    std::unique_ptr<OpenDatabase> od = std::move(m.open[dbHandle]);
+    if (!od) return injected ? status : kStandinErrBadArgument;
+    --m.openCount;
     if (injected || !od->changed) return status;
-    od->db.modificationDate = PdbNow();
-    ++od->db.modificationNumber;
-    return PdbSave(od->path, od->db) == 0 ? 0 : kStandinErrIo;
+    od->header.modificationDate = PdbNow();
+    ++od->header.modificationNumber;
+    status = PdbSaveViews(od->path, od->header, od->records.data(), od->records.size());
+    return status == 0 ? 0 : kStandinErrIo;
 }
 
 int32_t HS_CALL SyncResetSyncFlags(uint8_t dbHandle) {
@@ -270,8 +322,8 @@ int32_t HS_CALL SyncResetSyncFlags(uint8_t dbHandle) {
     OpenDatabase *od = nullptr;
     status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
-    for (PdbRecord &r : od->db.records) r.attributes &= static_cast<uint8_t>(~kPdbRecDirty);
-    od->db.backupDate = PdbNow();
+    for (PdbRecordView &r : od->records) r.attributes &= static_cast<uint8_t>(~kPdbRecDirty);
+    od->header.backupDate = PdbNow();
     od->changed = true;
     return 0;
 }
@@ -284,27 +336,30 @@ int32_t HS_CALL SyncWriteRec(SyncRecordRequest *request) {
     status = CheckWritable(request->dbHandle, &od);
     if (status == 0) status = CheckWriteRequest(request);
     if (status != 0) return status;
-    PdbRecord *record = request->recordId == 0 ? nullptr : FindRecord(od, request->recordId);
-    uint64_t oldSize = record == nullptr ? 0 : record->body.size();
-    if (record == nullptr && od->db.records.size() >= kPdbMaxRecords) return kStandinErrTooMany;
-    uint64_t newFileSize = od->fileSize - oldSize + request->recordSize +
-                           (record == nullptr ? kPdbEntrySize : 0);
+    PdbRecordView *record = request->recordId == 0 ? nullptr : FindRecord(od, request->recordId);
+    uint64_t oldSize = record == nullptr ? 0 : record->size;
+    size_t count = od->records.size();
+    if (record == nullptr && count >= kPdbMaxRecords) return kStandinErrTooMany;
+    uint64_t newFileSize =
+        FileSize(*od, record == nullptr ? count + 1 : count) - oldSize + request->recordSize;
     if (newFileSize > 0xFFFFFFFFu) return kStandinErrTooMany;
+    const uint8_t *body = PdbStoreBody(&od->store, request->buffer, request->recordSize);
+    if (body == nullptr && request->recordSize != 0) return kStandinErrTooMany;
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
-        od->db.records.emplace_back();
-        record = &od->db.records.back();
-        record->uniqueId = id;
-        ++od->idUse[id];
+        od->records.push_back(PdbRecordView{nullptr, 0, id, 0});
+        record = &od->records.back();
+        Insert(&od->ids, id);
     }
     record->attributes = StoredAttributes(request);
-    const char *body = request->buffer;
-    record->body.assign(body, body + request->recordSize);
+    record->body = body;
+    record->size = request->recordSize;
     request->recordId = record->uniqueId;
-    od->fileSize = newFileSize;
+    od->bodyBytes = od->bodyBytes - oldSize + request->recordSize;
     od->changed = true;
-    StandinReportProgress(od->name.c_str(), "write",
-                          static_cast<unsigned>(od->db.records.size()), 0);
+    if (oldSize != 0) TrimStore(od);
+    StandinReportProgress(od->name.c_str(), "write", static_cast<unsigned>(od->records.size()),
+                          0);
     return 0;
 }
 
@@ -315,18 +370,18 @@ int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
     OpenDatabase *od = Find(request->dbHandle);
     if (od == nullptr) return kStandinErrBadArgument;
     if (request->buffer == nullptr && request->bufferSize != 0) return kStandinErrBadArgument;
-    if (request->recordIndex >= od->db.records.size()) return kStandinErrNotFound;
-    const PdbRecord &r = od->db.records[request->recordIndex];
+    if (request->recordIndex >= od->records.size()) return kStandinErrNotFound;
+    const PdbRecordView &r = od->records[request->recordIndex];
     bool deleted = (r.attributes & kPdbRecDeleted) != 0;
     request->recordId = r.uniqueId;
     request->attributes = r.attributes & kPdbRecFlagMask;
     if (deleted) request->attributes |= r.attributes & kPdbRecArchive;
     request->category = deleted ? 0 : static_cast<int16_t>(r.attributes & kPdbRecCategoryMask);
-    request->recordSize = static_cast<uint32_t>(r.body.size());
-    size_t copy = r.body.size() < request->bufferSize ? r.body.size() : request->bufferSize;
-    if (copy != 0) memcpy(request->buffer, r.body.data(), copy);
+    request->recordSize = r.size;
+    size_t copy = r.size < request->bufferSize ? r.size : request->bufferSize;
+    if (copy != 0) memcpy(request->buffer, r.body, copy);
     StandinReportProgress(od->name.c_str(), "read", request->recordIndex + 1u,
-                          static_cast<unsigned>(od->db.records.size()));
+                          static_cast<unsigned>(od->records.size()));
     return 0;
 }
 
@@ -336,17 +391,18 @@ int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
     OpenDatabase *od = nullptr;
     status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
-    auto &records = od->db.records;
+    auto &records = od->records;
     size_t before = records.size();
     size_t kept = 0;
     for (size_t i = 0; i < before; ++i) {
         if ((records[i].attributes & kPdbRecDeleted) != 0) continue;
-        if (kept != i) records[kept] = std::move(records[i]);
+        if (kept != i) records[kept] = records[i];
         ++kept;
     }
     records.resize(kept);
     if (kept == before) return 0;
     Recount(od);
+    TrimStore(od);
     od->changed = true;
     return 0;
 }
@@ -357,9 +413,10 @@ int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
     OpenDatabase *od = nullptr;
     status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
-    if (od->db.records.empty()) return 0;
-    od->db.records.clear();
+    if (od->records.empty()) return 0;
+    od->records.clear();
     Recount(od);
+    TrimStore(od);
     od->changed = true;
     return 0;
 }
@@ -369,7 +426,7 @@ int32_t HS_CALL SyncGetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
     if (StandinShouldFail("SyncGetDBRecordCount", &status)) return status;
     OpenDatabase *od = Find(dbHandle);
     if (od == nullptr || count == nullptr) return kStandinErrBadArgument;
-    *count = static_cast<uint16_t>(od->db.records.size());
+    *count = static_cast<uint16_t>(od->records.size());
     return 0;
 }
 

@@ -57,5 +57,9 @@ std::string CurrentDirectory() {
 
 int ProcessId() { return _getpid(); }
 
+void *AllocateBlock(size_t size) { return malloc(size == 0 ? 1 : size); }
+
+void FreeBlock(void *block, size_t /*size*/) { free(block); }
+
 }  // namespace os
 }  // namespace standin
