@@ -1,6 +1,8 @@
 // Fault table: which call of which operation answers which status. Every
 // stand-in operation asks here first, so a test can walk a failure through
 // each call a program makes (fail the 1st, then the 2nd, ... until none fires).
+#include <string.h>
+
 #include <map>
 #include <string>
 
@@ -14,15 +16,34 @@ struct Fault {
     bool persistent;
 };
 
+// Every stand-in call counts itself here, so the lookup must cost little
+// beside the call: keys are found by the caller's C string as it is
+// (std::less<>), and the counter last used is kept with the address of the
+// name it was found by. Callers pass literals, so a record loop, which calls
+// one operation over and over, finds its counter at once.
 struct FaultTable {
-    std::map<std::string, Fault> faults;
-    std::map<std::string, int> calls;
+    std::map<std::string, Fault, std::less<>> faults;
+    std::map<std::string, int, std::less<>> calls;
+    const char *lastName = nullptr;
+    std::map<std::string, int, std::less<>>::iterator last;
     int injected = 0;
 };
 
 FaultTable &Table() {
     static FaultTable table;
     return table;
+}
+
+int *CallCounter(FaultTable *t, const char *operation) {
+    // The same address may hold another name by now: compare the text too.
+    if (t->lastName != nullptr && operation == t->lastName &&
+        strcmp(t->last->first.c_str(), operation) == 0)
+        return &t->last->second;
+    auto it = t->calls.find(operation);
+    if (it == t->calls.end()) it = t->calls.emplace(operation, 0).first;
+    t->lastName = operation;
+    t->last = it;
+    return &it->second;
 }
 
 }  // namespace
@@ -37,6 +58,7 @@ void StandinClearFaults(void) {
     FaultTable &t = Table();
     t.faults.clear();
     t.calls.clear();
+    t.lastName = nullptr;
     t.injected = 0;
 }
 
@@ -50,7 +72,8 @@ int StandinInjectedCount(void) { return Table().injected; }
 
 int StandinShouldFail(const char *operation, int32_t *status) {
     FaultTable &t = Table();
-    int call = ++t.calls[operation];
+    int call = ++*CallCounter(&t, operation);
+    if (t.faults.empty()) return 0;
     auto it = t.faults.find(operation);
     if (it == t.faults.end()) return 0;
     const Fault &f = it->second;
