@@ -12,13 +12,10 @@
 #include <vector>
 
 #include "camera_record.h"
+#include "record_support.h"
 
 namespace {
 
-using Columns = std::array<std::string, kCameraColumnCount>;
-using OptionalColumns = std::array<std::optional<std::string>, kCameraColumnCount>;
-using RecordPtr = std::unique_ptr<CameraRecord, decltype(&FreeCameraRecord)>;
-using FilePtr = std::unique_ptr<FILE, decltype(&std::fclose)>;
 
 // Indexes into Columns.
 enum {
@@ -26,7 +23,6 @@ enum {
     kColumn10 = 9, kColumn11, kPrivate, kCategory, kModified, kDeleted
 };
 
-const size_t kWidths[kCameraColumnCount] = {45, 45, 30, 4, 4, 1024, 10, 10, 10, 1, 4, 1, 2, 1, 1};
 
 // What a line feed alone reads as.
 Columns EmptyLine() {
@@ -48,44 +44,12 @@ FilePtr FileWith(const std::string &bytes) {
     return file;
 }
 
-std::string FileBytes(FILE *file) {
-    std::rewind(file);
-    std::string bytes;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    return bytes;
-}
-
-Columns ColumnsOf(const CameraRecord *record) {
-    Columns columns;
-    for (size_t i = 0; i < kCameraColumnCount; ++i) {
-        const char *text = record->*kCameraColumns[i];
-        columns[i] = text ? text : "<null>";
-    }
-    return columns;
-}
-
 std::vector<Columns> ReadAll(FILE *file) {
     std::vector<Columns> records;
     while (RecordPtr record{ReadCameraFromFile(file), &FreeCameraRecord}) {
         records.push_back(ColumnsOf(record.get()));
     }
     return records;
-}
-
-char *Dup(const std::string &text) {
-    char *copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-RecordPtr MakeRecord(const OptionalColumns &columns) {
-    RecordPtr record(new CameraRecord(), &FreeCameraRecord);
-    for (size_t i = 0; i < kCameraColumnCount; ++i) {
-        if (columns[i]) record.get()->*kCameraColumns[i] = Dup(*columns[i]);
-    }
-    return record;
 }
 
 std::string Line(const Columns &columns) {

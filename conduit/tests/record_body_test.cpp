@@ -10,19 +10,12 @@
 #include <vector>
 
 #include "camera_record.h"
+#include "record_support.h"
 
 namespace {
 
-using RecordPtr = std::unique_ptr<CameraRecord, decltype(&FreeCameraRecord)>;
 using BodyColumns = std::array<std::string, kBodyColumnCount>;
 
-const size_t kWidths[kCameraColumnCount] = {45, 45, 30, 4, 4, 1024, 10, 10, 10, 1, 4, 1, 2, 1, 1};
-
-char *Dup(const std::string &text) {
-    char *copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
 
 RecordPtr RecordWithBody(const BodyColumns &columns) {
     RecordPtr record(new CameraRecord(), &FreeCameraRecord);

@@ -13,19 +13,15 @@
 #include <vector>
 
 #include "camera_record.h"
+#include "record_support.h"
 
 namespace {
 
-using Columns = std::array<std::string, kCameraColumnCount>;
-using OptionalColumns = std::array<std::optional<std::string>, kCameraColumnCount>;
-using RecordPtr = std::unique_ptr<CameraRecord, decltype(&FreeCameraRecord)>;
-using FilePtr = std::unique_ptr<FILE, decltype(&std::fclose)>;
 
 constexpr unsigned kSeed = 20240611;
 
 // ---- The rules, restated ------------------------------------------------------
 
-const size_t kWidths[kCameraColumnCount] = {45, 45, 30, 4, 4, 1024, 10, 10, 10, 1, 4, 1, 2, 1, 1};
 const bool kSpaceWhenEmpty[kCameraColumnCount] = {true, true, false, false, false, false, false, false,
                                                  false, true, true, true, true, true, true};
 const char *const kUnset[kCameraColumnCount] = {"", "", "", "", "", "", "", "", "", "", "", "N", "0", "N", "N"};
@@ -93,38 +89,6 @@ std::vector<Columns> ModelRead(const std::string &file) {
 }
 
 // ---- Helpers --------------------------------------------------------------------
-
-Columns ColumnsOf(const CameraRecord *record) {
-    Columns columns;
-    for (size_t i = 0; i < kCameraColumnCount; ++i) {
-        const char *text = record->*kCameraColumns[i];
-        columns[i] = text ? text : "<null>";
-    }
-    return columns;
-}
-
-char *Dup(const std::string &text) {
-    char *copy = new char[text.size() + 1];
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    return copy;
-}
-
-RecordPtr MakeRecord(const OptionalColumns &columns) {
-    RecordPtr record(new CameraRecord(), &FreeCameraRecord);
-    for (size_t i = 0; i < kCameraColumnCount; ++i) {
-        if (columns[i]) record.get()->*kCameraColumns[i] = Dup(*columns[i]);
-    }
-    return record;
-}
-
-std::string FileBytes(FILE *file) {
-    std::rewind(file);
-    std::string bytes;
-    char chunk[4096];
-    size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-    return bytes;
-}
 
 class Random {
 public:
