@@ -73,12 +73,30 @@ void JoinSplitCrLf(FILE *file) {
     }
 }
 
+// Old editors end a text file with a Ctrl-Z byte. Only as the very last byte
+// of the file is it an end mark; anywhere else it is part of a line.
+const char kEndMark = '\x1A';
+
+// Drops an end mark that ends the file from the line just read (a line that
+// ends in its LF cannot end in one). False when nothing of the line is left.
+bool DropEndMark(FILE *file) {
+    size_t length = std::strlen(LineBuffer);
+    if (length == 0 || LineBuffer[length - 1] != kEndMark) return true;
+    int next = std::getc(file);
+    if (next != EOF) {
+        std::ungetc(next, file);
+        return true;
+    }
+    LineBuffer[length - 1] = '\0';
+    return length > 1;
+}
+
 bool ReadLineIntoBuffer(FILE *file) {
     // Only a read that fills the buffer writes this byte.
     LineBuffer[kLineBufferSize - 2] = '\0';
     if (!std::fgets(LineBuffer, kLineBufferSize, file)) return false;
     if (LineBuffer[kLineBufferSize - 2] == '\r') JoinSplitCrLf(file);
-    return true;
+    return DropEndMark(file);
 }
 
 // Bytes of the line in LineBuffer that hold columns: up to its first NUL,

@@ -22,6 +22,9 @@ const uint32_t kCreatorId = (uint32_t('L') << 24) | (uint32_t('n') << 16) | (uin
 const uint32_t kDatabaseType = 0x4974656D;  // 'Item'
 // The request's buffer size is 16 bits wide; LineBuffer is larger.
 const uint16_t kReadBufferSize = 65535;
+// Put in the record-size field before each read. A handheld record is far
+// smaller, so a field still holding it was not filled in by this read.
+const uint32_t kRecordSizeUnset = 0xFFFFFFFFu;
 
 typedef char DesktopPath[kDesktopPathBufferSize];
 
@@ -55,9 +58,13 @@ bool IsYes(const char *flag) { return flag != nullptr && std::strcmp(flag, "Y") 
 
 // ---- Handheld to desktop ------------------------------------------------
 
+// The sync manager need not report the body's size, nor leave the request's
+// other fields as they were: the body is bounded by the size it reported, or
+// else by the buffer size this read stated.
 int32_t ExportRecord(const SyncRecordRequest &request, FILE *out) {
-    const size_t recordSize = request.recordSize;
-    const size_t delivered = std::min<size_t>(recordSize, request.bufferSize);
+    const size_t delivered = request.recordSize == kRecordSizeUnset
+                                 ? kReadBufferSize
+                                 : std::min<size_t>(request.recordSize, kReadBufferSize);
     CameraRecord *record = UnpackCameraRecord(LineBuffer, delivered);
     // The unpacked flag is a one-byte "N" of its own: turned into "Y" in
     // place, a private record costs no allocation more than any other.
@@ -83,6 +90,7 @@ int32_t ExportRecords(uint8_t db, FILE *out) {
     request.dbHandle = db;
     for (uint32_t index = 0; index < count; ++index) {
         request.recordIndex = static_cast<uint16_t>(index);
+        request.recordSize = kRecordSizeUnset;
         request.bufferSize = kReadBufferSize;
         request.buffer = LineBuffer;
         request.reserved = 0;
@@ -218,7 +226,10 @@ int32_t CopyDesktopToHandheld(const SyncProperties *properties) {
     int32_t status = OpenOrCreateDatabase(&db);
     if (status != 0) return status;
 
-    FILE *in = std::fopen(source, "r");
+    // Binary: a text stream on Windows would end the list at the first Ctrl-Z
+    // byte, and every camera after it would be lost. The reader takes CR LF
+    // line ends itself.
+    FILE *in = std::fopen(source, "rb");
     if (in == nullptr) {
         LogAddFormattedEntry(kLogActivityError, 0, "%s was not there: Synced Stopped", source);
         return CloseDatabase(db);

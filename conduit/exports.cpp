@@ -80,9 +80,12 @@ HS_EXPORT int32_t HS_CALL GetConduitInfo(int32_t infoType, void *request, void *
     switch (infoType) {
     case kConduitInfoName: {
         if (request == nullptr) return kInfoErrNoRequest;
-        ConduitRequestInfo info;
-        std::memcpy(&info, request, sizeof info);
-        if (info.version != 1 || info.size != sizeof(ConduitRequestInfo)) return kInfoErrBadRequest;
+        // Only the version and the size are the caller's promise: a request
+        // record may end right after them.
+        uint32_t version = 0, size = 0;
+        std::memcpy(&version, static_cast<const char *>(request), sizeof version);
+        std::memcpy(&size, static_cast<const char *>(request) + sizeof version, sizeof size);
+        if (version != 1 || size != sizeof(ConduitRequestInfo)) return kInfoErrBadRequest;
         if (*outSize == 0) return 0;
         char *text = static_cast<char *>(out);
         std::strncpy(text, kConduitName, *outSize - 1);

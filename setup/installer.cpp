@@ -48,11 +48,14 @@ int PathsFit(const Installer *run) {
 }
 
 int Prepare(Installer *run) {
-    std::memset(run->currentDirectory, 0, sizeof run->currentDirectory);
-    GetCurrentDirectoryA(kSetupTextCapacity, run->currentDirectory);
+    // 0 is a failure and a length past the buffer one that did not fit: either
+    // way the buffer holds nothing to go by.
+    const uint32_t length = GetCurrentDirectoryA(kSetupTextCapacity, run->currentDirectory);
+    KeepQueriedText(run->currentDirectory, length > 0 && length < kSetupTextCapacity);
     uint32_t size = kSetupTextCapacity;
-    std::memset(run->hotSyncDirectory, 0, sizeof run->hotSyncDirectory);
-    if (GetHotSyncDirectory(run->hotSyncDirectory, &size) != 0) {
+    const int32_t status = GetHotSyncDirectory(run->hotSyncDirectory, &size);
+    KeepQueriedText(run->hotSyncDirectory, status == 0);
+    if (status != 0) {
         ShowBox("Could not find HotSync directory!", "Lensfolio: HotSync Directory Error",
                 kBoxError);
         return kSetupStop;

@@ -39,6 +39,11 @@ int BuildUserPath(char *buffer, const char *hotSyncDirectory, const char *userDi
     return AppendText(buffer, kSetupTextCapacity, piece);
 }
 
+void KeepQueriedText(char *buffer, int answered) {
+    if (!answered) buffer[0] = '\0';
+    buffer[kSetupTextCapacity - 1] = '\0';
+}
+
 int32_t ShowBox(const char *text, const char *title, uint32_t style) {
     return MessageBoxA(GetFocus(), text, title, style);
 }

@@ -42,6 +42,11 @@ int TextFits(const char *const *pieces, size_t count, size_t capacity);
 int BuildUserPath(char *buffer, const char *hotSyncDirectory, const char *userDirectory,
                   const char *piece);
 
+// Makes a buffer of kSetupTextCapacity bytes that a platform query filled
+// hold a C string: empty when the query did not answer, and ending within the
+// buffer whatever the query left in it.
+void KeepQueriedText(char *buffer, int answered);
+
 // A box owned by the window that has the focus now, which may be none.
 int32_t ShowBox(const char *text, const char *title, uint32_t style);
 void ShowLengthError(const char *text);

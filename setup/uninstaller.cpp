@@ -50,8 +50,9 @@ int PathsFit(const Uninstaller *run) {
 
 int Prepare(Uninstaller *run) {
     uint32_t size = kSetupTextCapacity;
-    std::memset(run->hotSyncDirectory, 0, sizeof run->hotSyncDirectory);
-    if (GetHotSyncDirectory(run->hotSyncDirectory, &size) != 0) {
+    const int32_t status = GetHotSyncDirectory(run->hotSyncDirectory, &size);
+    KeepQueriedText(run->hotSyncDirectory, status == 0);
+    if (status != 0) {
         ShowBox("Could not find HotSync directory!", "Lensfolio: HotSync Directory", kBoxError);
         return kSetupStop;
     }

@@ -12,17 +12,19 @@ int BuildPrompt(const SelectionTexts *texts, const char *userName, char *prompt)
     return AppendText(prompt, kSetupTextCapacity, texts->promptTail);
 }
 
-// A failed query leaves its buffer cleared, so it reads as an empty text.
+// A query that fails may still leave text behind, with or without a NUL;
+// none of it is the user's, so a failed query reads as an empty text.
 void QueryUserName(UserSelection *selection) {
     uint32_t size = kSetupTextCapacity;
-    std::memset(selection->userName, 0, sizeof selection->userName);
-    GetHotSyncUserName(selection->userId, selection->userName, &size);
+    const int32_t status = GetHotSyncUserName(selection->userId, selection->userName, &size);
+    KeepQueriedText(selection->userName, status == 0);
 }
 
 void QueryUserDirectory(UserSelection *selection) {
     uint32_t size = kSetupTextCapacity;
-    std::memset(selection->userDirectory, 0, sizeof selection->userDirectory);
-    GetHotSyncUserDirectory(selection->userId, selection->userDirectory, &size);
+    const int32_t status =
+        GetHotSyncUserDirectory(selection->userId, selection->userDirectory, &size);
+    KeepQueriedText(selection->userDirectory, status == 0);
 }
 
 }  // namespace

@@ -92,6 +92,9 @@ std::vector<ReadCase> ReadCases() {
          With({{kColumn10, "1"}, {kColumn11, "5"}, {kPrivate, "Y"}, {kCategory, "3"}, {kDeleted, "Y"}})},
         {"HighBytesPassThrough", "\xff\x80\t\xe9t\xe9 \n", With({{kColumn1, "\xff\x80"}, {kColumn2, "\xe9t\xe9 "}})},
         {"SpacesAreKept", " a \t\t  \n", With({{kColumn1, " a "}, {kColumn3, "  "}})},
+        {"CtrlZInsideALineIsAByte", "a\x1A" "b\t\x1A\r\n", With({{kColumn1, "a\x1A" "b"}, {kColumn2, "\x1A"}})},
+        {"CtrlZEndingTheFileIsAnEndMark", "a\tb\x1A", With({{kColumn1, "a"}, {kColumn2, "b"}})},
+        {"CtrlZAloneAfterTheLastLineIsAnEndMark", kFullLine + "\r\n\x1A", kFullColumns},
     };
 }
 

@@ -1,6 +1,8 @@
 // The conduit's boundary, exercised through the built library as a HotSync
 // Manager would call it.
 #include <dlfcn.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -103,6 +105,23 @@ INSTANTIATE_TEST_SUITE_P(
         InfoCase{"UnknownType3", 3, true, 1, 80, true, true, 4, 0x1070, ""},
         InfoCase{"UnknownTypeNegative", -1, true, 1, 80, true, true, 4, 0x1070, ""}),
     [](const ::testing::TestParamInfo<InfoCase> &info) { return std::string(info.param.name); });
+
+// A caller's request record may be just its version and size: those 8 bytes
+// end at a page that cannot be read.
+TEST(GetConduitInfoRequestTest, ReadsOnlyTheVersionAndTheSize) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    void *pages = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(static_cast<char *>(pages) + page, page, PROT_NONE), 0);
+    uint32_t *request = reinterpret_cast<uint32_t *>(static_cast<char *>(pages) + page - 8);
+    request[0] = 1;
+    request[1] = 80;
+    char out[8] = {};
+    uint32_t outSize = sizeof out;
+    EXPECT_EQ(Lenfol().getConduitInfo(0, request, out, &outSize), 0);
+    EXPECT_STREQ(out, "Lenfol");
+    munmap(pages, 2 * page);
+}
 
 // ---- OpenConduit dispatch ------------------------------------------------------
 

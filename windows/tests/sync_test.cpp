@@ -173,6 +173,26 @@ TEST_F(WholeHotSync, DesktopToHandheldThenBackKeepsEveryCamera) {
     EXPECT_EQ(StandinOpenDatabaseCount(), 0);
 }
 
+// A text stream of the Windows C runtime reads Ctrl-Z as the end of the file;
+// the list must not end there.
+TEST_F(WholeHotSync, CtrlZInsideALineDoesNotEndTheList) {
+    {
+        std::ofstream out(Cameras(), std::ios::binary);
+        out << "Nikon F3\tNikon\r\n"
+               "Ctrl\x1AZ\tMaker\x1A\r\n"
+               "Leica M6\tLeica\r\n\x1A";
+    }
+    ASSERT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
+    PdbDatabase db;
+    ASSERT_EQ(PdbLoad(Handheld() + "\\LenfolDB.pdb", &db), 0);
+    const std::vector<Camera> cameras = CamerasOfDatabase(db);
+    ASSERT_EQ(cameras.size(), 3u) << "the import stopped at the Ctrl-Z byte";
+    EXPECT_EQ(cameras[1].columns[0], "Ctrl\x1AZ");
+    EXPECT_EQ(cameras[1].columns[1], "Maker\x1A");
+    EXPECT_EQ(cameras[2].columns[0], "Leica M6");
+    EXPECT_EQ(cameras[2].columns[1], "Leica") << "the final Ctrl-Z is an end mark";
+}
+
 TEST_F(WholeHotSync, DoNothingWritesOneLineAndTouchesNothing) {
     ASSERT_EQ(Sync(kSyncTypeDoNothing), 0);
     EXPECT_EQ(Log(), (LogLines{{kLogActivityDoNothing, "Lensfolio - sync configured to Do Nothing"}}));
