@@ -102,7 +102,10 @@ std::string TableViolation(const Columns &columns) {
     return "";
 }
 
-std::vector<Columns> ReadFile(const std::string &bytes) {
+std::vector<Columns> ReadFile(const std::string &file) {
+    // A Ctrl-Z that is the file's last byte is an end mark, not text.
+    const std::string bytes =
+        !file.empty() && file.back() == '\x1A' ? file.substr(0, file.size() - 1) : file;
     std::vector<Columns> records;
     size_t pos = 0;
     while (pos < bytes.size()) records.push_back(ParseLine(LineText(NextPiece(bytes, &pos))));
