@@ -21,6 +21,30 @@ const char *const kCategoryTexts[kCategoryTextCount] = {
 };
 
 namespace {
+const char *const kColumn10Texts[] = {"0", "1"};
+const char *const kColumn11Texts[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "None"};
+const char *const kFlagTexts[] = {"Y", "N"};
+}  // namespace
+
+const CameraColumnRule kCameraColumnRules[kCameraColumnCount] = {
+    {"column1", nullptr, 0, nullptr, true, ""},
+    {"column2", nullptr, 0, nullptr, true, ""},
+    {"column3", nullptr, 0, nullptr, false, ""},
+    {"column4", nullptr, 0, nullptr, false, ""},
+    {"column5", nullptr, 0, nullptr, false, ""},
+    {"column6", nullptr, 0, nullptr, false, ""},
+    {"column7", nullptr, 0, nullptr, false, ""},
+    {"column8", nullptr, 0, nullptr, false, ""},
+    {"column9", nullptr, 0, nullptr, false, ""},
+    {"column10", kColumn10Texts, 2, "0", true, ""},
+    {"column11", kColumn11Texts, 11, "None", true, ""},
+    {"privateFlag", kFlagTexts, 2, "N", true, "N"},
+    {"category", kCategoryTexts, kCategoryTextCount, "0", true, "0"},
+    {"modifiedFlag", kFlagTexts, 2, "N", true, "N"},
+    {"deletedFlag", kFlagTexts, 2, "N", true, "N"},
+};
+
+namespace {
 
 constexpr size_t LongestLine() {
     size_t bytes = kCameraColumnCount;  // fourteen TABs and the line feed
@@ -28,33 +52,6 @@ constexpr size_t LongestLine() {
     return bytes;
 }
 static_assert(LongestLine() < kLineBufferSize, "a written line must fit in LineBuffer");
-
-const char *const kColumn10Texts[] = {"0", "1"};
-const char *const kColumn11Texts[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "None"};
-const char *const kFlagTexts[] = {"Y", "N"};
-
-struct ColumnRule {
-    const char *const *allowed;  // null: any text is valid
-    size_t allowedCount;
-    const char *invalidText;  // what a value outside `allowed` reads as
-    bool spaceWhenEmpty;      // least written width 1
-    const char *unsetText;    // what a null column is written as
-};
-
-constexpr ColumnRule kFreeText = {nullptr, 0, nullptr, false, ""};
-constexpr ColumnRule kKeyText = {nullptr, 0, nullptr, true, ""};
-constexpr ColumnRule kFlag = {kFlagTexts, 2, "N", true, "N"};
-
-const ColumnRule kRules[kCameraColumnCount] = {
-    kKeyText,  kKeyText,  kFreeText, kFreeText, kFreeText,
-    kFreeText, kFreeText, kFreeText, kFreeText,
-    {kColumn10Texts, 2, "0", true, ""},
-    {kColumn11Texts, 11, "None", true, ""},
-    kFlag,
-    {kCategoryTexts, kCategoryTextCount, "0", true, "0"},
-    kFlag,
-    kFlag,
-};
 
 struct Span {
     const char *text;
@@ -135,7 +132,7 @@ bool Matches(const char *value, const Span &span) {
     return value[i] == '\0';
 }
 
-bool IsAllowed(const Span &span, const ColumnRule &rule) {
+bool IsAllowed(const Span &span, const CameraColumnRule &rule) {
     for (size_t i = 0; i < rule.allowedCount; ++i) {
         if (Matches(rule.allowed[i], span)) return true;
     }
@@ -144,7 +141,7 @@ bool IsAllowed(const Span &span, const ColumnRule &rule) {
 
 // Cuts the span to its width, then replaces a coded column's invalid value.
 Span ReadValue(Span span, size_t column) {
-    const ColumnRule &rule = kRules[column];
+    const CameraColumnRule &rule = kCameraColumnRules[column];
     if (span.length > kCameraColumnWidths[column]) span.length = kCameraColumnWidths[column];
     if (rule.allowed && !IsAllowed(span, rule)) {
         span = Span{rule.invalidText, std::strlen(rule.invalidText)};
@@ -158,7 +155,7 @@ bool BreaksLine(char byte) {
 
 // Appends one column as the writer writes it and returns the new end.
 char *AppendColumn(char *out, const char *text, size_t column) {
-    const ColumnRule &rule = kRules[column];
+    const CameraColumnRule &rule = kCameraColumnRules[column];
     if (!text) text = rule.unsetText;
     // strnlen, not a loop of our own: it runs over every byte of an export.
     size_t length = strnlen(text, kCameraColumnWidths[column]);

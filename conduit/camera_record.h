@@ -9,11 +9,9 @@
 #include <cstdint>
 #include <cstdio>
 
-enum { kLineBufferSize = 66000, kCameraColumnCount = 15 };
-// column1..column11 travel in a handheld record body; the other four do not.
-enum { kBodyColumnCount = 11 };
-// "0".."15": the category numbers that have a text of their own.
-enum { kCategoryTextCount = 16 };
+#include "camera_columns.h"
+
+enum { kLineBufferSize = 66000 };
 
 // The conduit's one process-wide buffer: the current text line while a line is
 // read, the current record body while a record is read from or written to the
@@ -42,9 +40,6 @@ struct CameraRecord {
 
 // The columns in line order, for code that walks all fifteen.
 extern char *CameraRecord::*const kCameraColumns[kCameraColumnCount];
-// Width of each column, in line order: 45, 45, 30, 4, 4, 1024, 10, 10, 10, 1, 4, 1, 2, 1, 1.
-extern const size_t kCameraColumnWidths[kCameraColumnCount];
-
 // The category texts "0" to "15", indexed by category number.
 extern const char *const kCategoryTexts[kCategoryTextCount];
 

@@ -10,14 +10,6 @@ namespace rules {
 
 const size_t kWidth[kColumns] = {45, 45, 30, 4, 4, 1024, 10, 10, 10, 1, 4, 1, 2, 1, 1};
 
-namespace {
-
-// An empty column of least written width 1 is written as one space.
-const bool kSpaceWhenEmpty[kColumns] = {true,  true,  false, false, false, false, false, false,
-                                        false, true,  true,  true,  true,  true,  true};
-const char *const kUnsetText[kColumns] = {"", "", "", "", "", "", "", "", "", "", "", "N", "0", "N", "N"};
-const char *const kInvalidText[kColumns] = {"", "", "", "", "", "", "", "", "", "0", "None", "N", "0", "N", "N"};
-
 std::vector<std::string> Allowed(size_t column) {
     switch (column) {
     case 9:
@@ -37,6 +29,14 @@ std::vector<std::string> Allowed(size_t column) {
         return {};
     }
 }
+
+namespace {
+
+// An empty column of least written width 1 is written as one space.
+const bool kSpaceWhenEmpty[kColumns] = {true,  true,  false, false, false, false, false, false,
+                                        false, true,  true,  true,  true,  true,  true};
+const char *const kUnsetText[kColumns] = {"", "", "", "", "", "", "", "", "", "", "", "N", "0", "N", "N"};
+const char *const kInvalidText[kColumns] = {"", "", "", "", "", "", "", "", "", "0", "None", "N", "0", "N", "N"};
 
 bool IsAllowed(const std::string &value, size_t column) {
     const std::vector<std::string> allowed = Allowed(column);

@@ -33,6 +33,8 @@ using Columns = std::array<std::string, kColumns>;
 using Record = std::array<std::optional<std::string>, kColumns>;
 using BodyColumns = std::array<std::string, kBodyColumns>;
 
+// The values a coded column may hold; empty for a free-text column.
+std::vector<std::string> Allowed(size_t column);
 // Cut to the width, then an invalid coded value replaced.
 std::string ReadValue(const std::string &raw, size_t column);
 // Empty when every column keeps its width and coded columns hold allowed

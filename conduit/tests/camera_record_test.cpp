@@ -13,15 +13,11 @@
 
 #include "camera_record.h"
 #include "record_support.h"
+#include "rules.h"
 
 namespace {
 
 
-// Indexes into Columns.
-enum {
-    kColumn1, kColumn2, kColumn3, kColumn6 = 5,
-    kColumn10 = 9, kColumn11, kPrivate, kCategory, kModified, kDeleted
-};
 
 
 // What a line feed alone reads as.
@@ -89,7 +85,7 @@ std::vector<ReadCase> ReadCases() {
         {"NulHidesRest", nul, With({{kColumn1, "ab"}, {kColumn2, "c"}})},
         {"FewerColumns", "a\tb\tc\n", With({{kColumn1, "a"}, {kColumn2, "b"}, {kColumn3, "c"}})},
         {"EmptyColumnsBetweenTabs", "\t\t\t\t\t\t\t\t\t1\t5\tY\t3\tN\tY\n",
-         With({{kColumn10, "1"}, {kColumn11, "5"}, {kPrivate, "Y"}, {kCategory, "3"}, {kDeleted, "Y"}})},
+         With({{kColumn10, "1"}, {kColumn11, "5"}, {kPrivateFlagColumn, "Y"}, {kCategoryColumn, "3"}, {kDeletedFlagColumn, "Y"}})},
         {"HighBytesPassThrough", "\xff\x80\t\xe9t\xe9 \n", With({{kColumn1, "\xff\x80"}, {kColumn2, "\xe9t\xe9 "}})},
         {"SpacesAreKept", " a \t\t  \n", With({{kColumn1, " a "}, {kColumn3, "  "}})},
         {"CtrlZInsideALineIsAByte", "a\x1A" "b\t\x1A\r\n", With({{kColumn1, "a\x1A" "b"}, {kColumn2, "\x1A"}})},
@@ -132,13 +128,13 @@ std::vector<CodedCase> CodedCases() {
         {kColumn11, "None", "None"}, {kColumn11, "10x", "None"}, {kColumn11, "None!", "None"},
         {kColumn11, "none", "None"}, {kColumn11, "0", "None"},   {kColumn11, "11", "None"},
         {kColumn11, "01", "None"},  {kColumn11, "", "None"},
-        {kCategory, "123", "12"},   {kCategory, "167", "0"},     {kCategory, "16", "0"},
-        {kCategory, "00", "0"},     {kCategory, "05", "0"},      {kCategory, "-1", "0"},
-        {kCategory, "1 ", "0"},     {kCategory, "", "0"},
+        {kCategoryColumn, "123", "12"},   {kCategoryColumn, "167", "0"},     {kCategoryColumn, "16", "0"},
+        {kCategoryColumn, "00", "0"},     {kCategoryColumn, "05", "0"},      {kCategoryColumn, "-1", "0"},
+        {kCategoryColumn, "1 ", "0"},     {kCategoryColumn, "", "0"},
     };
     for (int n = 1; n <= 10; ++n) cases.push_back({kColumn11, std::to_string(n), std::to_string(n)});
-    for (int n = 0; n <= 15; ++n) cases.push_back({kCategory, std::to_string(n), std::to_string(n)});
-    for (int flag : {kPrivate, kModified, kDeleted}) {
+    for (int n = 0; n <= 15; ++n) cases.push_back({kCategoryColumn, std::to_string(n), std::to_string(n)});
+    for (int flag : {kPrivateFlagColumn, kModifiedFlagColumn, kDeletedFlagColumn}) {
         for (auto [text, expected] : {std::pair<const char *, const char *>{"Y", "Y"}, {"N", "N"}, {"Yes", "Y"},
                                       {"No", "N"}, {"y", "N"}, {"n", "N"}, {"X", "N"}, {"", "N"}}) {
             cases.push_back({flag, text, expected});
@@ -254,9 +250,9 @@ TEST(CameraRecordWrite, CutsEveryColumnToItsWidth) {
     Columns expected;
     for (size_t i = 0; i < kCameraColumnCount; ++i) {
         std::string text;
-        for (size_t n = 0; n < kWidths[i] + 7; ++n) text += static_cast<char>('A' + (i + n) % 26);
+        for (size_t n = 0; n < rules::kWidth[i] + 7; ++n) text += static_cast<char>('A' + (i + n) % 26);
         columns[i] = text;
-        expected[i] = text.substr(0, kWidths[i]);
+        expected[i] = text.substr(0, rules::kWidth[i]);
     }
     EXPECT_EQ(Written(columns), Line(expected));
 }

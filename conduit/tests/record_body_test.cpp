@@ -11,6 +11,7 @@
 
 #include "camera_record.h"
 #include "record_support.h"
+#include "rules.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ TEST(RecordBodyPack, FullWidthLinePacksTo1198Bytes) {
     std::string line;
     BodyColumns expected;
     for (size_t i = 0; i < kCameraColumnCount; ++i) {
-        std::string text(kWidths[i], static_cast<char>('a' + i));
+        std::string text(rules::kWidth[i], static_cast<char>('a' + i));
         if (i == 9) text = "1";
         if (i == 10) text = "None";
         if (i == 11 || i == 13 || i == 14) text = "Y";

@@ -1,5 +1,5 @@
 // Seeded sweeps: random records through the line and the body, compared with
-// what the line and body rules predict, computed here on their own.
+// what the line and body rules predict, computed on their own (fuzz/rules).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,79 +14,12 @@
 
 #include "camera_record.h"
 #include "record_support.h"
+#include "rules.h"
 
 namespace {
 
 
 constexpr unsigned kSeed = 20240611;
-
-// ---- The rules, restated ------------------------------------------------------
-
-const bool kSpaceWhenEmpty[kCameraColumnCount] = {true, true, false, false, false, false, false, false,
-                                                 false, true, true, true, true, true, true};
-const char *const kUnset[kCameraColumnCount] = {"", "", "", "", "", "", "", "", "", "", "", "N", "0", "N", "N"};
-
-// Allowed values of the coded columns (empty for free text) and what an
-// invalid value reads as.
-std::vector<std::string> Allowed(size_t column) {
-    std::vector<std::string> values;
-    if (column == 9) values = {"0", "1"};
-    if (column == 10) {
-        for (int n = 1; n <= 10; ++n) values.push_back(std::to_string(n));
-        values.push_back("None");
-    }
-    if (column == 11 || column == 13 || column == 14) values = {"Y", "N"};
-    if (column == 12) {
-        for (int n = 0; n <= 15; ++n) values.push_back(std::to_string(n));
-    }
-    return values;
-}
-
-const char *const kInvalid[kCameraColumnCount] = {"", "", "", "", "", "", "", "", "", "0", "None", "N", "0", "N", "N"};
-
-std::string ReadValue(const std::string &raw, size_t column) {
-    std::string value = raw.substr(0, kWidths[column]);
-    std::vector<std::string> allowed = Allowed(column);
-    if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
-        return kInvalid[column];
-    }
-    return value;
-}
-
-std::string WrittenValue(const std::optional<std::string> &column, size_t index) {
-    std::string value = std::string(column ? *column : kUnset[index]).substr(0, kWidths[index]);
-    if (value.empty() && kSpaceWhenEmpty[index]) return " ";
-    for (char &byte : value) {
-        if (byte == '\t' || byte == '\r' || byte == '\n') byte = ' ';
-    }
-    return value;
-}
-
-// Every record a file of lines shorter than a piece gives.
-std::vector<Columns> ModelRead(const std::string &file) {
-    std::vector<Columns> records;
-    size_t pos = 0;
-    while (pos < file.size()) {
-        size_t lf = file.find('\n', pos);
-        bool hasLf = lf != std::string::npos;
-        std::string line = file.substr(pos, hasLf ? lf - pos : std::string::npos);
-        pos = hasLf ? lf + 1 : file.size();
-        if (hasLf && !line.empty() && line.back() == '\r') line.pop_back();
-        line = line.substr(0, line.find('\0'));
-        Columns raw;
-        size_t column = 0;
-        for (char byte : line) {
-            if (byte == '\t') {
-                ++column;
-            } else if (column < kCameraColumnCount) {
-                raw[column] += byte;
-            }
-        }
-        for (size_t i = 0; i < kCameraColumnCount; ++i) raw[i] = ReadValue(raw[i], i);
-        records.push_back(raw);
-    }
-    return records;
-}
 
 // ---- Helpers --------------------------------------------------------------------
 
@@ -122,25 +55,14 @@ OptionalColumns RandomRecord(Random &random) {
     for (size_t i = 0; i < kCameraColumnCount; ++i) {
         bool mayBeUnset = (i >= 2 && i <= 8) || i >= 11;
         if (mayBeUnset && random.OneIn(5)) continue;
-        std::vector<std::string> allowed = Allowed(i);
+        std::vector<std::string> allowed = rules::Allowed(i);
         if (!allowed.empty() && !random.OneIn(3)) {
             columns[i] = allowed[random.Below(allowed.size())];
         } else {
-            columns[i] = random.ColumnText(kWidths[i]);
+            columns[i] = random.ColumnText(rules::kWidth[i]);
         }
     }
     return columns;
-}
-
-void ExpectSatisfiesTable(const Columns &columns) {
-    for (size_t i = 0; i < kCameraColumnCount; ++i) {
-        EXPECT_LE(columns[i].size(), kWidths[i]) << "column " << i + 1;
-        std::vector<std::string> allowed = Allowed(i);
-        if (!allowed.empty()) {
-            EXPECT_NE(std::find(allowed.begin(), allowed.end(), columns[i]), allowed.end())
-                << "column " << i + 1 << " holds \"" << columns[i] << "\"";
-        }
-    }
 }
 
 // ---- Sweeps -----------------------------------------------------------------------
@@ -160,9 +82,9 @@ TEST(RecordRoundTrip, WrittenLinesAreOneLineEachAndReadBackAsPredicted) {
             ASSERT_EQ(WriteCustomerToFile(file.get(), record.get()), 0);
             Columns readBack;
             for (size_t i = 0; i < kCameraColumnCount; ++i) {
-                std::string written = WrittenValue(columns[i], i);
+                std::string written = rules::WrittenValue(columns[i], i);
                 expectedFile += written + (i + 1 < kCameraColumnCount ? "\t" : "\n");
-                readBack[i] = ReadValue(written, i);
+                readBack[i] = rules::ReadValue(written, i);
             }
             expectedRecords.push_back(readBack);
         }
@@ -197,11 +119,11 @@ TEST(RecordRoundTrip, ArbitraryLinesReadAsPredictedWithinTheTable) {
         ASSERT_TRUE(file);
         std::fwrite(bytes.data(), 1, bytes.size(), file.get());
         std::rewind(file.get());
-        std::vector<Columns> expected = ModelRead(bytes);
+        std::vector<Columns> expected = rules::ReadFile(bytes);
         size_t count = 0;
         while (RecordPtr record{ReadCameraFromFile(file.get()), &FreeCameraRecord}) {
             Columns columns = ColumnsOf(record.get());
-            ExpectSatisfiesTable(columns);
+            EXPECT_EQ(rules::TableViolation(columns), "") << "record " << count;
             ASSERT_LT(count, expected.size());
             EXPECT_EQ(columns, expected[count]) << "record " << count;
             ++count;

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-const size_t kWidths[kCameraColumnCount] = {45, 45, 30, 4, 4, 1024, 10, 10, 10, 1, 4, 1, 2, 1, 1};
-
 char *Dup(const std::string &text) {
     char *copy = new char[text.size() + 1];
     std::memcpy(copy, text.c_str(), text.size() + 1);

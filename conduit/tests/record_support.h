@@ -16,9 +16,6 @@ using OptionalColumns = std::array<std::optional<std::string>, kCameraColumnCoun
 using RecordPtr = std::unique_ptr<CameraRecord, decltype(&FreeCameraRecord)>;
 using FilePtr = std::unique_ptr<FILE, decltype(&std::fclose)>;
 
-// The widths restated by the tests, so a wrong table in the code shows.
-extern const size_t kWidths[kCameraColumnCount];
-
 // A heap copy the record may own and free.
 char *Dup(const std::string &text);
 // A record whose set columns are copies of the given texts.

@@ -21,41 +21,44 @@ namespace {
 // One read takes at most this many bytes, line feed included.
 constexpr size_t kReadLimit = kLineBufferSize - 1;
 
-const char *const kColumnNames[kCameraColumnCount] = {
-    "column1", "column2",  "column3",  "column4",      "column5",
-    "column6", "column7",  "column8",  "column9",      "column10",
-    "column11", "privateFlag", "category", "modifiedFlag", "deletedFlag"};
-
-struct CodedRule {
-    std::vector<std::string> allowed;
-    const char *allowedText;
-    const char *invalidText;
-};
-
-const CodedRule *RuleFor(size_t column) {
-    static const CodedRule kOwned{{"0", "1"}, "0 or 1", "0"};
-    static const CodedRule kRating{{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "None"},
-                                   "1 to 10 or None",
-                                   "None"};
-    static const CodedRule kFlag{{"Y", "N"}, "Y or N", "N"};
-    static const CodedRule kCategory{{"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11",
-                                      "12", "13", "14", "15"},
-                                     "0 to 15",
-                                     "0"};
-    switch (column) {
-    case 9: return &kOwned;
-    case 10: return &kRating;
-    case 11: case 13: case 14: return &kFlag;
-    case 12: return &kCategory;
-    default: return nullptr;
-    }
-}
-
-bool Allowed(const CodedRule &rule, const std::string &value) {
-    for (const std::string &text : rule.allowed) {
-        if (text == value) return true;
+bool Allowed(const CameraColumnRule &rule, const std::string &value) {
+    for (size_t i = 0; i < rule.allowedCount; ++i) {
+        if (value == rule.allowed[i]) return true;
     }
     return false;
+}
+
+bool IsNumber(const char *text, int *value) {
+    char *end = nullptr;
+    *value = static_cast<int>(std::strtol(text, &end, 10));
+    return *text != '\0' && *end == '\0';
+}
+
+// The allowed values in words: runs of three or more consecutive numbers as
+// "a to b", the last item after "or" ("1 to 10 or None", "Y or N").
+std::string AllowedText(const CameraColumnRule &rule) {
+    std::vector<std::string> items;
+    for (size_t i = 0; i < rule.allowedCount;) {
+        int first = 0, next = 0;
+        size_t end = i + 1;
+        if (IsNumber(rule.allowed[i], &first)) {
+            while (end < rule.allowedCount && IsNumber(rule.allowed[end], &next) &&
+                   next == first + static_cast<int>(end - i))
+                ++end;
+        }
+        if (end - i >= 3) {
+            items.push_back(std::string(rule.allowed[i]) + " to " + rule.allowed[end - 1]);
+        } else {
+            end = i + 1;
+            items.push_back(rule.allowed[i]);
+        }
+        i = end;
+    }
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
+    }
+    return text;
 }
 
 struct Report {
@@ -79,7 +82,7 @@ void Note(Report *report, size_t line, const std::string &part, const std::strin
 }
 
 std::string ColumnLabel(size_t column) {
-    return "column " + std::to_string(column + 1) + " (" + kColumnNames[column] + ")";
+    return "column " + std::to_string(column + 1) + " (" + kCameraColumnRules[column].name + ")";
 }
 
 std::string Quoted(const std::string &text) { return "\"" + ToTerminal(text) + "\""; }
@@ -128,17 +131,17 @@ void CheckColumn(Report *report, size_t line, const std::string &part, size_t co
                ColumnLabel(column) + ": longer than " + std::to_string(width) +
                    (width == 1 ? " byte" : " bytes") + "; cut to " + Quoted(value));
     }
-    const CodedRule *rule = RuleFor(column);
-    if (rule && !Allowed(*rule, value)) {
+    const CameraColumnRule &rule = kCameraColumnRules[column];
+    if (rule.allowed && !Allowed(rule, value)) {
         Change(report, line, part,
-               ColumnLabel(column) + ": " + Quoted(value) + " is not " + rule->allowedText +
-                   "; reads as \"" + rule->invalidText + "\"");
-        value = rule->invalidText;
+               ColumnLabel(column) + ": " + Quoted(value) + " is not " + AllowedText(rule) +
+                   "; reads as \"" + rule.invalidText + "\"");
+        value = rule.invalidText;
     }
-    if (column < 2 && value.empty()) {
+    if (rule.spaceWhenEmpty && value.empty()) {
         Change(report, line, part, ColumnLabel(column) + ": empty; written back as one space");
     }
-    if (column == 14 && value == "Y") {
+    if (column == kDeletedFlagColumn && value == "Y") {
         Note(report, line, part, "marked deleted (deletedFlag Y): not copied to the handheld");
     }
 }
@@ -150,11 +153,14 @@ void CheckColumnCount(Report *report, size_t line, const std::string &part,
         Change(report, line, part, "empty line; reads as a camera with every column empty");
     } else if (count < kCameraColumnCount) {
         Change(report, line, part,
-               std::to_string(count) + " columns, 15 expected; columns " +
-                   std::to_string(count + 1) + " to 15 read as empty or their default");
+               std::to_string(count) + " columns, " + std::to_string(kCameraColumnCount) +
+                   " expected; columns " + std::to_string(count + 1) + " to " +
+                   std::to_string(kCameraColumnCount) + " read as empty or their default");
     } else if (count > kCameraColumnCount) {
         Change(report, line, part,
-               std::to_string(count) + " columns, 15 expected; everything after column 15 is ignored");
+               std::to_string(count) + " columns, " + std::to_string(kCameraColumnCount) +
+                   " expected; everything after column " + std::to_string(kCameraColumnCount) +
+                   " is ignored");
     }
 }
 
