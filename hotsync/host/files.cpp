@@ -31,10 +31,16 @@ int MakeDirectories(const std::string &path, std::string *error) {
     return kExitOk;
 }
 
+// Through a temporary file beside `to`, renamed into place: a copy cut short
+// (a full disk, a killed HotSync) must not leave a torn file under the
+// target's name, where it would pass for a backup or an installed database.
 int CopyFile(const std::string &from, const std::string &to, std::string *error) {
+    const std::string temp = to + ".tmp";
     std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(temp, to, ec);
     if (ec) {
+        RemoveFile(temp);
         *error = "cannot copy " + from + " to " + to + ": " + ec.message();
         return kExitError;
     }
