@@ -70,8 +70,9 @@ void JoinSplitCrLf(FILE *file) {
     }
 }
 
-// Old editors end a text file with a Ctrl-Z byte. Only as the very last byte
-// of the file is it an end mark; anywhere else it is part of a line.
+// Old editors end a text file with a Ctrl-Z byte. Only at the end of the
+// file's last line (as far as a NUL lets the line be read) is it an end
+// mark; anywhere else it is part of a line.
 const char kEndMark = '\x1A';
 
 // Drops an end mark that ends the file from the line just read (a line that

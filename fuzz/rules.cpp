@@ -102,13 +102,28 @@ std::string TableViolation(const Columns &columns) {
     return "";
 }
 
-std::vector<Columns> ReadFile(const std::string &file) {
-    // A Ctrl-Z that is the file's last byte is an end mark, not text.
-    const std::string bytes =
-        !file.empty() && file.back() == '\x1A' ? file.substr(0, file.size() - 1) : file;
+namespace {
+
+// The file's last piece may end in an old editor's end mark, a Ctrl-Z (what
+// follows a NUL does not count): it is no text, and a piece that was only
+// the mark gives no record.
+bool DropEndMark(std::string *piece) {
+    const size_t end = std::min(piece->size(), piece->find('\0'));
+    if (end == 0 || (*piece)[end - 1] != '\x1A') return true;
+    piece->erase(end - 1, 1);
+    return end > 1;
+}
+
+}  // namespace
+
+std::vector<Columns> ReadFile(const std::string &bytes) {
     std::vector<Columns> records;
     size_t pos = 0;
-    while (pos < bytes.size()) records.push_back(ParseLine(LineText(NextPiece(bytes, &pos))));
+    while (pos < bytes.size()) {
+        std::string piece = NextPiece(bytes, &pos);
+        if (pos == bytes.size() && !DropEndMark(&piece)) break;
+        records.push_back(ParseLine(LineText(piece)));
+    }
     return records;
 }
 
