@@ -5,10 +5,14 @@
 #   bash scripts/demo.sh
 #
 # BUILD_DIR=DIR uses (and builds) that build directory instead of the
-# default preset's build/default.
+# default preset's build/default. PREFIX=DIR builds nothing and runs the
+# same steps with an installed Lensfolio (cmake --install ... --prefix DIR):
+# DIR/bin/hotsync, the setup programs of DIR/lib/lensfolio and the samples
+# of DIR/share/lensfolio.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo="$PWD"
+samples="$repo/samples"
 
 section() { printf '\n\033[1m== %s ==\033[0m\n' "$*"; }
 # Cameras.txt is Windows-1252 text; show it as the terminal's text, one
@@ -17,20 +21,29 @@ print_cameras() {
   iconv -f WINDOWS-1252 -t UTF-8//TRANSLIT "$1" 2>/dev/null | sed 's/\t/ | /g' || sed 's/\t/ | /g' "$1"
 }
 
-section "Build"
-bash scripts/deps.sh
-if [ -n "${BUILD_DIR:-}" ]; then
-  build="$BUILD_DIR"
-  cmake -S . -B "$build" >/dev/null
-  cmake --build "$build" -j2 >/dev/null
+if [ -n "${PREFIX:-}" ]; then
+  section "The installed Lensfolio"
+  prefix="$(cd "$PREFIX" && pwd)"
+  bin="$prefix/lib/lensfolio"
+  hotsync="$prefix/bin/hotsync"
+  samples="$prefix/share/lensfolio"
+  echo "hotsync $("$hotsync" --version) in $prefix"
 else
-  build="$repo/build/default"
-  cmake --preset default >/dev/null
-  cmake --build --preset default -j"$(nproc)" >/dev/null
+  section "Build"
+  bash scripts/deps.sh
+  if [ -n "${BUILD_DIR:-}" ]; then
+    build="$BUILD_DIR"
+    cmake -S . -B "$build" >/dev/null
+    cmake --build "$build" -j2 >/dev/null
+  else
+    build="$repo/build/default"
+    cmake --preset default >/dev/null
+    cmake --build --preset default -j"$(nproc)" >/dev/null
+  fi
+  bin="$(cd "$build/bin" && pwd)"
+  echo "Built into $bin"
+  hotsync="$bin/hotsync"
 fi
-bin="$(cd "$build/bin" && pwd)"
-echo "Built into $bin"
-hotsync="$bin/hotsync"
 
 section "A fresh HotSync directory"
 scratch="$(mktemp -d)"
@@ -53,7 +66,7 @@ fi
 "$hotsync" conduits
 
 section "Desktop overwrites handheld"
-cp samples/Cameras.txt "$user_dir/Lenfol/Cameras.txt"
+cp "$samples/Cameras.txt" "$user_dir/Lenfol/Cameras.txt"
 "$hotsync" check "$user_dir/Lenfol/Cameras.txt"
 "$hotsync" sync --type 3
 
@@ -61,9 +74,9 @@ section "The handheld's LenfolDB"
 "$hotsync" show LenfolDB
 
 section "A week later: the handheld has changed"
-echo "The handheld now holds samples/LenfolDB.pdb: the Leica M6 marked private, the"
+echo "The handheld now holds the sample LenfolDB.pdb: the Leica M6 marked private, the"
 echo "Canon AE-1 rated 7, the Praktica MTL 5 deleted, a Nikon F3 added."
-cp samples/LenfolDB.pdb "$user_dir/handheld/LenfolDB.pdb"
+cp "$samples/LenfolDB.pdb" "$user_dir/handheld/LenfolDB.pdb"
 "$hotsync" sync --type 2 --dry-run
 
 section "Handheld overwrites desktop"

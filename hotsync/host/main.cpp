@@ -3,6 +3,7 @@
 #include <clocale>
 
 #include "host.h"
+#include "lensfolio_version.h"
 
 namespace {
 
@@ -104,6 +105,7 @@ int main(int argc, char **argv) {
     // Options of the program (--root, --handheld) may also follow the verb.
     app.fallthrough();
     app.require_subcommand(1);
+    app.set_version_flag("--version", LENSFOLIO_VERSION);
     Verbs verbs;
     DefineVerbs(app, &verbs);
     try {

@@ -3,12 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "lensfolio_version.h"
+
 namespace {
 
-std::string LenfolPath() { return std::string(LENFOL_DLL_DIR) + "\\Lenfol.dll"; }
+// LENFOL_DLL_DIR in the environment checks another copy, such as the one in
+// the release zip.
+std::string LenfolPath() {
+    const char *dir = std::getenv("LENFOL_DLL_DIR");
+    return std::string(dir && *dir ? dir : LENFOL_DLL_DIR) + "\\Lenfol.dll";
+}
+
+// The project's version, each part as its own number.
+const WORD kVersion[4] = {LENSFOLIO_VERSION_NUMBERS};
+
+// "1, 0, 0, 1": how the version texts of the resource write the version.
+std::string VersionText() {
+    std::string text;
+    for (WORD part : kVersion) text += (text.empty() ? "" : ", ") + std::to_string(part);
+    return text;
+}
 
 class VersionResource : public ::testing::Test {
 protected:
@@ -28,17 +46,19 @@ protected:
     std::vector<char> data_;
 };
 
-TEST_F(VersionResource, FixedPartGivesVersion1_0_0_1ForFileAndProduct) {
+TEST_F(VersionResource, FixedPartGivesTheProjectVersionForFileAndProduct) {
     void *value = nullptr;
     UINT length = 0;
     ASSERT_TRUE(Query("\\", &value, &length));
     ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
     const auto *info = static_cast<const VS_FIXEDFILEINFO *>(value);
     EXPECT_EQ(info->dwSignature, 0xFEEF04BDu);
-    EXPECT_EQ(info->dwFileVersionMS, MAKELONG(0, 1));
-    EXPECT_EQ(info->dwFileVersionLS, MAKELONG(1, 0));
-    EXPECT_EQ(info->dwProductVersionMS, MAKELONG(0, 1));
-    EXPECT_EQ(info->dwProductVersionLS, MAKELONG(1, 0));
+    const DWORD high = MAKELONG(kVersion[1], kVersion[0]);
+    const DWORD low = MAKELONG(kVersion[3], kVersion[2]);
+    EXPECT_EQ(info->dwFileVersionMS, high);
+    EXPECT_EQ(info->dwFileVersionLS, low);
+    EXPECT_EQ(info->dwProductVersionMS, high);
+    EXPECT_EQ(info->dwProductVersionLS, low);
     EXPECT_EQ(info->dwFileType, static_cast<DWORD>(VFT_DLL));
 }
 
@@ -54,7 +74,7 @@ TEST_F(VersionResource, TranslationIsUsEnglishUnicode) {
 
 struct StringCase {
     const char *key;
-    const char *expected;
+    std::string expected;
 };
 
 class VersionString : public VersionResource, public ::testing::WithParamInterface<StringCase> {};
@@ -72,8 +92,8 @@ TEST_P(VersionString, ReadsBackInTheUsEnglishBlock) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lenfol, VersionString,
-    ::testing::Values(StringCase{"FileVersion", "1, 0, 0, 1"},
-                      StringCase{"ProductVersion", "1, 0, 0, 1"},
+    ::testing::Values(StringCase{"FileVersion", VersionText()},
+                      StringCase{"ProductVersion", VersionText()},
                       StringCase{"FileDescription", "Lenfol DLL"},
                       StringCase{"InternalName", "Lenfol"},
                       StringCase{"OriginalFilename", "Lenfol.DLL"},
