@@ -18,18 +18,19 @@ objdump=i686-w64-mingw32-objdump
 
 passed=0
 failed=0
-check() {  # name command...
-  local name="$1"
+check() {  # name command...; what the command prints is shown when it fails
+  local name="$1" output
   shift
-  if "$@"; then
+  if output="$("$@" 2>&1)"; then
     passed=$((passed + 1))
     echo "ok   $name"
   else
     failed=$((failed + 1))
     echo "FAIL $name"
+    echo "$output" | tail -40 | sed 's/^/     /'
   fi
 }
-same() { [ "$1" == "$2" ] || { diff <(echo "$1") <(echo "$2") | sed 's/^/     /'; false; }; }
+same() { [ "$1" == "$2" ] || { diff <(echo "$1") <(echo "$2"); false; }; }
 
 scratch="$(mktemp -d /tmp/lenfol-packages.XXXXXX)"
 trap 'rm -rf "$scratch"' EXIT
