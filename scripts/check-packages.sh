@@ -3,8 +3,8 @@
 # - the Windows zip holds exactly Lenfol.dll, installer.exe, uninstaller.exe
 #   and README.txt (ASCII, CR LF), and its PE files pass the import and
 #   export checks and the version test that build/mingw/bin passes;
-# - the source archive holds exactly the files git tracks, and the test
-#   command passes in it, unpacked in a scratch folder;
+# - the source archive holds exactly the files git tracks, and the README's
+#   two commands work in it, unpacked in a scratch folder;
 # - that build, installed into a scratch prefix and moved away, with the
 #   unpacked sources gone, runs the demo's steps (scripts/demo.sh, PREFIX=).
 # Uses the mingw build of scripts/test-windows.sh where it exists.
@@ -29,6 +29,13 @@ check() {  # name command...; what the command prints is shown when it fails
     echo "FAIL $name"
     echo "$output" | tail -40 | sed 's/^/     /'
   fi
+}
+# The demo's scratch HotSync directory, as its log names it.
+demo_root() { sed -n 's/^The scratch HotSync directory stays for a look around: //p' "$1"; }
+remove_demo_root() {
+  local root
+  root="$(demo_root "$1")"
+  [ -z "$root" ] || rm -rf "$(dirname "$root")"
 }
 same() { [ "$1" == "$2" ] || { diff <(echo "$1") <(echo "$2"); false; }; }
 
@@ -69,6 +76,13 @@ else
   tail -40 "$scratch/source-test.log"
   check "bash scripts/test.sh passes in the unpacked sources" false
 fi
+if (cd "$src" && bash scripts/demo.sh) >"$scratch/source-demo.log" 2>&1; then
+  check "bash scripts/demo.sh runs in the unpacked sources" true
+else
+  tail -40 "$scratch/source-demo.log"
+  check "bash scripts/demo.sh runs in the unpacked sources" false
+fi
+remove_demo_root "$scratch/source-demo.log"
 
 echo "== cmake --install of that build"
 prefix="$scratch/prefix"
@@ -95,14 +109,14 @@ else
   tail -40 "$scratch/demo.log"
   check "the demo's steps run with the installed tree" false
 fi
-root="$(sed -n 's/^The scratch HotSync directory stays for a look around: //p' "$scratch/demo.log")"
+root="$(demo_root "$scratch/demo.log")"
 user_dir="$root/AdaLovelace"
 check "the installer registered its copy of the conduit" \
   grep -q "^creatorName = $root.*Lenfol.dll$" "$root/conduits.ini"
 check "the installed Lenfol.prc went to the handheld" test -s "$user_dir/handheld/Lenfol.prc"
 check "handheld overwrites desktop wrote the handheld's list (Nikon F3 added, Praktica MTL 5 deleted)" \
   bash -c "grep -q '^Nikon F3' '$user_dir/Lenfol/Cameras.txt' && ! grep -q '^Praktica MTL 5' '$user_dir/Lenfol/Cameras.txt'"
-[ -n "$root" ] && rm -rf "$(dirname "$root")"
+remove_demo_root "$scratch/demo.log"
 
 echo "packages: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
