@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "answers.h"
+#include "hostile.h"
 #include "standin.h"
 #include "standin_extra.h"
 #include "trace.h"
@@ -121,6 +122,21 @@ int32_t RunDialog(HotSyncActionDlg *dlg) {
     return record.result;
 }
 
+// Only 1 means OK. On OK the conduit reads the action index, of which only 1
+// and 2 carry a meaning (any other is Do nothing), and the make-default
+// switch, of which only zero or not counts. After a cancel it reads nothing.
+int32_t HostileOutcome(int32_t result, HotSyncActionDlg *dlg) {
+    if (!standin::Hostile() || dlg == nullptr) return result;
+    if (result == kDialogOk) {
+        if (dlg->actionIndex != 1 && dlg->actionIndex != 2) dlg->actionIndex = standin::HostileExcept({1, 2});
+        if (dlg->makeDefault != 0) dlg->makeDefault = standin::HostileExcept({0});
+        return result;
+    }
+    dlg->actionIndex = standin::HostileAny();
+    dlg->makeDefault = standin::HostileAny();
+    return standin::HostileExcept({kDialogOk});
+}
+
 const DialogRecord *RecordAt(size_t index) {
     const std::vector<DialogRecord> &records = Dialogs().records;
     return index < records.size() ? &records[index] : nullptr;
@@ -133,6 +149,7 @@ extern "C" {
 int32_t HS_CALL InitPdcmn5DLL(void) {
     int32_t status = 0;
     bool injected = standin::Injected("InitPdcmn5DLL", &status);
+    status = standin::UnexaminedResult(status);
     standin::TraceCall("InitPdcmn5DLL", injected, status, {});
     return status;
 }
@@ -148,7 +165,13 @@ int32_t HS_CALL ConstructHotSyncActionDlg(HotSyncActionDlg *dlg, void *parent) {
         dlg->makeDefault = 0;
         dlg->impl = new DialogImpl();
         ++Dialogs().live;
+        // The switch and the index start as the library likes; the caller sets the index.
+        if (standin::Hostile()) {
+            dlg->actionIndex = standin::HostileAny();
+            dlg->makeDefault = standin::HostileAny();
+        }
     }
+    status = standin::FailureStatus(status);
     standin::TraceCall("ConstructHotSyncActionDlg", injected, status,
                        {parent ? "parent" : "(null)"});
     return status;
@@ -158,6 +181,7 @@ int32_t HS_CALL RunHotSyncActionDlg(HotSyncActionDlg *dlg) {
     int32_t status = 0;
     bool injected = standin::Injected("RunHotSyncActionDlg", &status);
     if (!injected) status = RunDialog(dlg);
+    status = injected ? standin::FailureStatus(status, kDialogOk) : HostileOutcome(status, dlg);
     standin::TraceCall("RunHotSyncActionDlg", injected, status,
                        {dlg ? standin::TextArgument(dlg->conduitName) : "(null)",
                         dlg ? std::to_string(dlg->actionIndex) : ""});

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile.h"
 #include "root.h"
 #include "standin.h"
 #include "trace.h"
@@ -81,6 +82,7 @@ int32_t TracedSet(const char *operation, const char *creator, Field field, const
     int32_t status = 0;
     bool injected = standin::Injected(operation, &status);
     if (!injected) status = SetField(creator, field, value);
+    status = standin::FailureStatus(status);
     standin::TraceCall(operation, injected, status,
                        {standin::TextArgument(creator), standin::TextArgument(value)});
     return status;
@@ -92,9 +94,12 @@ extern "C" {
 
 int32_t HS_CALL GetHotSyncDirectory(char *directory, uint32_t *size) {
     std::string sizeOnEntry = size ? std::to_string(*size) : "(null)";
+    uint32_t stated = size ? *size : 0;
     int32_t status = 0;
     bool injected = standin::Injected("GetHotSyncDirectory", &status);
     if (!injected) status = HotSyncDirectory(directory, size);
+    standin::HostileText(status, directory, stated, size);
+    status = standin::FailureStatus(status);
     standin::TraceCall("GetHotSyncDirectory", injected, status, {sizeOnEntry});
     return status;
 }
@@ -103,6 +108,7 @@ int32_t HS_CALL InstallConduit(const char *creator, int32_t conduitType) {
     int32_t status = 0;
     bool injected = standin::Injected("InstallConduit", &status);
     if (!injected) status = Install(creator, conduitType);
+    status = standin::FailureStatus(status, kCondMgrAlreadyInstalled);
     standin::TraceCall("InstallConduit", injected, status,
                        {standin::TextArgument(creator), std::to_string(conduitType)});
     return status;
@@ -132,6 +138,8 @@ int32_t HS_CALL RemoveConduit(const char *creator) {
     int32_t status = 0;
     bool injected = standin::Injected("RemoveConduit", &status);
     if (!injected) status = Remove(creator);
+    // Here 0 is the failure; any other value means removed.
+    if (status != 0 && standin::Hostile()) status = standin::HostileExcept({0});
     standin::TraceCall("RemoveConduit", injected, status, {standin::TextArgument(creator)});
     return status;
 }

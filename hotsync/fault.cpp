@@ -6,7 +6,9 @@
 #include <map>
 #include <string>
 
+#include "hostile.h"
 #include "standin.h"
+#include "standin_extra.h"
 
 namespace {
 
@@ -27,6 +29,7 @@ struct FaultTable {
     const char *lastName = nullptr;
     std::map<std::string, int, std::less<>>::iterator last;
     int injected = 0;
+    int32_t lastFailure = 0;
 };
 
 FaultTable &Table() {
@@ -48,6 +51,8 @@ int *CallCounter(FaultTable *t, const char *operation) {
 
 }  // namespace
 
+void standin::NoteFailure(int32_t status) { Table().lastFailure = status; }
+
 extern "C" {
 
 void StandinFailCall(const char *operation, int nth, int32_t status, int persistent) {
@@ -60,6 +65,7 @@ void StandinClearFaults(void) {
     t.calls.clear();
     t.lastName = nullptr;
     t.injected = 0;
+    t.lastFailure = 0;
 }
 
 int StandinCallCount(const char *operation) {
@@ -69,6 +75,8 @@ int StandinCallCount(const char *operation) {
 }
 
 int StandinInjectedCount(void) { return Table().injected; }
+
+int32_t StandinLastFailure(void) { return Table().lastFailure; }
 
 int StandinShouldFail(const char *operation, int32_t *status) {
     FaultTable &t = Table();

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile.h"
 #include "standin.h"
 #include "standin_extra.h"
 #include "trace.h"
@@ -26,6 +27,7 @@ int32_t HS_CALL NotifyHotSyncManager(int32_t request, int32_t argument) {
     int32_t status = 0;
     bool injected = standin::Injected("NotifyHotSyncManager", &status);
     if (!injected) Notifications().push_back({request, argument});
+    status = standin::UnexaminedResult(status);
     standin::TraceCall("NotifyHotSyncManager", injected, status,
                        {std::to_string(request), std::to_string(argument)});
     return status;

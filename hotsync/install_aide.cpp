@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile.h"
 #include "root.h"
 #include "standin.h"
 #include "trace.h"
@@ -27,6 +28,7 @@ extern "C" int32_t HS_CALL QueueHandheldInstall(const char *userName, const char
     int32_t status = 0;
     bool injected = standin::Injected("QueueHandheldInstall", &status);
     if (!injected) status = Queue(userName, path);
+    status = standin::UnexaminedResult(status);
     standin::TraceCall("QueueHandheldInstall", injected, status,
                        {standin::TextArgument(userName), standin::TextArgument(path)});
     return status;

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile.h"
 #include "os.h"
 #include "standin.h"
 
@@ -90,6 +91,21 @@ int32_t Record(int32_t activity, std::string text) {
     return status;
 }
 
+int32_t RecordFormatted(int32_t activity, const char *format, va_list args) {
+    if (format == nullptr) return kStandinErrBadArgument;
+    va_list again;
+    va_copy(again, args);
+    int length = vsnprintf(nullptr, 0, format, args);
+    std::string text;
+    if (length > 0) {
+        text.resize(static_cast<size_t>(length));
+        vsnprintf(&text[0], text.size() + 1, format, again);
+    }
+    va_end(again);
+    if (length < 0) return kStandinErrBadArgument;
+    return Record(activity, std::move(text));
+}
+
 }  // namespace
 
 extern "C" {
@@ -114,31 +130,23 @@ const char *StandinLogText(size_t index) {
     return index < entries.size() ? entries[index].text.c_str() : nullptr;
 }
 
+// No caller uses a log entry's result, so hostile mode answers anything.
 int32_t HS_CALL LogAddEntry(const char *text, int32_t activity, int32_t /*flag*/) {
     int32_t status = 0;
-    if (StandinShouldFail("LogAddEntry", &status)) return status;
-    if (text == nullptr) return kStandinErrBadArgument;
-    return Record(activity, text);
+    if (!StandinShouldFail("LogAddEntry", &status))
+        status = text == nullptr ? kStandinErrBadArgument : Record(activity, text);
+    return standin::UnexaminedResult(status);
 }
 
 int32_t HS_CALL LogAddFormattedEntry(int32_t activity, int32_t /*flag*/, const char *format, ...) {
     int32_t status = 0;
-    if (StandinShouldFail("LogAddFormattedEntry", &status)) return status;
-    if (format == nullptr) return kStandinErrBadArgument;
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text;
-    if (length > 0) {
-        text.resize(static_cast<size_t>(length));
-        vsnprintf(&text[0], text.size() + 1, format, again);
+    if (!StandinShouldFail("LogAddFormattedEntry", &status)) {
+        va_list args;
+        va_start(args, format);
+        status = RecordFormatted(activity, format, args);
+        va_end(args);
     }
-    va_end(again);
-    if (length < 0) return kStandinErrBadArgument;
-    return Record(activity, std::move(text));
+    return standin::UnexaminedResult(status);
 }
 
 }  // extern "C"

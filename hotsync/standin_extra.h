@@ -46,6 +46,20 @@ void StandinClearDialogs(void);
 /* Dialogs constructed and not yet destroyed: leak check. */
 int StandinLiveDialogCount(void);
 
+/* ---- Hostile mode -------------------------------------------------------------
+ * Every operation does the worst thing its contract allows: junk in buffers
+ * and fields the caller may not rely on, varied results where none is
+ * examined, other failure statuses, arbitrary handles (README.md lists each).
+ * Set from HOTSYNC_HOSTILE=<seed> at first use (unset, empty or 0: off), or
+ * by this call; either restarts the stream of choices from the seed. */
+void StandinSetHostile(int enabled, uint32_t seed);
+int StandinHostile(void);
+uint32_t StandinHostileSeed(void);
+/* The status the last failing call answered since StandinClearFaults (0 when
+ * none failed): in hostile mode the only way to know which status a caller
+ * should have passed on. */
+int32_t StandinLastFailure(void);
+
 /* ---- HotSync API and Sleep ------------------------------------------------- */
 void StandinClearNotifies(void);
 void StandinResetSleptMilliseconds(void);

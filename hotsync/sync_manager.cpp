@@ -6,7 +6,8 @@
 //     handle, so a database stays usable (and closable) after the conduit
 //     that opened it unregistered.
 //   - A database is opened whole into memory (read once into one block, the
-//     records as views of their bodies there); handles run 1..255. Opening or
+//     records as views of their bodies there); handles run 1..255 (hostile
+//     mode: any free value 0..255). At most 255 are open at once. Opening or
 //     creating a database that is open already answers kStandinErrExists; no
 //     free handle answers kStandinErrTooMany.
 //   - The card number is ignored. The open mode must hold read (0x80) or
@@ -21,6 +22,8 @@
 //     close; the file then keeps its old content.
 //   - SyncResetSyncFlags clears every dirty bit and sets the backup date.
 //   - An unknown handle or a null pointer answers kStandinErrBadArgument.
+//   - Hostile mode (hostile.h) changes only what the callers may not rely on;
+//     each public operation below calls it once, after the real work.
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -32,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile.h"
 #include "os.h"
 #include "pdb.h"
 #include "progress.h"
@@ -93,7 +97,7 @@ struct SyncManager {
     std::string handheldDir;
     std::set<ConduitHandle> conduits;
     ConduitHandle lastConduit = 0;
-    // By handle; slot 0 stays empty, as handles run 1..255.
+    // By handle; slot 0 stays empty in kind mode, as handles run 1..255.
     std::unique_ptr<OpenDatabase> open[kMaxHandles + 1];
     int openCount = 0;
 };
@@ -122,11 +126,14 @@ bool IsOpen(const std::string &name) {
     return false;
 }
 
-int FreeHandle() {
-    for (int h = 1; h <= kMaxHandles; ++h) {
-        if (Find(static_cast<uint8_t>(h)) == nullptr) return h;
-    }
-    return 0;
+bool HandleInUse(uint32_t handle) { return Find(static_cast<uint8_t>(handle)) != nullptr; }
+
+// Called only while fewer than kMaxHandles are open, so 1..255 has a free one.
+uint8_t FreeHandle() {
+    if (standin::Hostile()) return static_cast<uint8_t>(standin::HostileHandle(8, HandleInUse));
+    int h = 1;
+    while (HandleInUse(static_cast<uint32_t>(h))) ++h;
+    return static_cast<uint8_t>(h);
 }
 
 bool ValidName(const char *name) {
@@ -175,7 +182,7 @@ uint32_t FreshId(OpenDatabase *od) {
 
 // Takes `od` into the handle table and returns the handle.
 uint8_t Adopt(std::unique_ptr<OpenDatabase> od) {
-    uint8_t handle = static_cast<uint8_t>(FreeHandle());
+    uint8_t handle = FreeHandle();
     Recount(od.get());
     SyncManager &m = Manager();
     m.open[handle] = std::move(od);
@@ -195,7 +202,7 @@ int32_t CheckNewOpen(const char *name) {
     if (Manager().conduits.empty()) return kStandinErrNotRegistered;
     if (!ValidName(name)) return kStandinErrBadArgument;
     if (IsOpen(name)) return kStandinErrExists;
-    if (FreeHandle() == 0) return kStandinErrTooMany;
+    if (Manager().openCount >= kMaxHandles) return kStandinErrTooMany;
     return 0;
 }
 
@@ -225,46 +232,26 @@ PdbRecordView *FindRecord(OpenDatabase *od, uint32_t id) {
     return nullptr;
 }
 
-}  // namespace
-
-extern "C" {
-
-void StandinSetHandheldDir(const char *directory) {
-    SyncManager &m = Manager();
-    m.dirChosen = directory != nullptr && directory[0] != '\0';
-    m.handheldDir = m.dirChosen ? directory : "";
-}
-
-const char *StandinHandheldDir(void) { return HandheldDir().c_str(); }
-
-int StandinOpenDatabaseCount(void) { return Manager().openCount; }
-
-int32_t HS_CALL SyncRegisterConduit(ConduitHandle *handle) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncRegisterConduit", &status)) return status;
+int32_t RegisterConduit(ConduitHandle *handle) {
     if (handle == nullptr) return kStandinErrBadArgument;
     SyncManager &m = Manager();
-    do {
-        ++m.lastConduit;
-    } while (m.lastConduit == 0 || m.conduits.count(m.lastConduit) != 0);
+    if (standin::Hostile()) {
+        m.lastConduit = standin::HostileHandle(
+            32, [](uint32_t h) { return Manager().conduits.count(h) != 0; });
+    } else {
+        do {
+            ++m.lastConduit;
+        } while (m.lastConduit == 0 || m.conduits.count(m.lastConduit) != 0);
+    }
     m.conduits.insert(m.lastConduit);
     *handle = m.lastConduit;
     return 0;
 }
 
-int32_t HS_CALL SyncUnRegisterConduit(ConduitHandle handle) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncUnRegisterConduit", &status)) return status;
-    return Manager().conduits.erase(handle) == 1 ? 0 : kStandinErrBadArgument;
-}
-
-int32_t HS_CALL SyncOpenDB(const char *name, int32_t /*cardNo*/, uint8_t *dbHandle,
-                           uint8_t openMode) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncOpenDB", &status)) return status;
+int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
     if (name == nullptr || dbHandle == nullptr) return kStandinErrBadArgument;
     if ((openMode & (kOpenRead | kOpenWrite)) == 0) return kStandinErrBadArgument;
-    status = CheckNewOpen(name);
+    int32_t status = CheckNewOpen(name);
     if (status != 0) return status;
     auto od = std::make_unique<OpenDatabase>();
     od->name = name;
@@ -276,11 +263,9 @@ int32_t HS_CALL SyncOpenDB(const char *name, int32_t /*cardNo*/, uint8_t *dbHand
     return 0;
 }
 
-int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncCreateDB", &status)) return status;
+int32_t CreateDB(SyncCreateRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
-    status = CheckNewOpen(request->name);
+    int32_t status = CheckNewOpen(request->name);
     if (status != 0) return status;
     if (request->dbFlags > 0xFFFF || (request->dbFlags & kPdbAttrResourceDb) != 0)
         return kStandinErrBadArgument;
@@ -302,25 +287,23 @@ int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
     return 0;
 }
 
-int32_t HS_CALL SyncCloseDB(uint8_t dbHandle) {
-    int32_t status = 0;
-    bool injected = StandinShouldFail("SyncCloseDB", &status);
+// The handle is freed even when the close fails, injected or not.
+int32_t CloseDB(uint8_t dbHandle, bool injected, int32_t injectedStatus) {
     SyncManager &m = Manager();
     std::unique_ptr<OpenDatabase> od = std::move(m.open[dbHandle]);
-    if (!od) return injected ? status : kStandinErrBadArgument;
+    if (!od) return injected ? injectedStatus : kStandinErrBadArgument;
     --m.openCount;
-    if (injected || !od->changed) return status;
+    if (injected) return injectedStatus;
+    if (!od->changed) return 0;
     od->header.modificationDate = PdbNow();
     ++od->header.modificationNumber;
-    status = PdbSaveViews(od->path, od->header, od->records.data(), od->records.size());
+    int32_t status = PdbSaveViews(od->path, od->header, od->records.data(), od->records.size());
     return status == 0 ? 0 : kStandinErrIo;
 }
 
-int32_t HS_CALL SyncResetSyncFlags(uint8_t dbHandle) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncResetSyncFlags", &status)) return status;
+int32_t ResetSyncFlags(uint8_t dbHandle) {
     OpenDatabase *od = nullptr;
-    status = CheckWritable(dbHandle, &od);
+    int32_t status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
     for (PdbRecordView &r : od->records) r.attributes &= static_cast<uint8_t>(~kPdbRecDirty);
     od->header.backupDate = PdbNow();
@@ -328,12 +311,10 @@ int32_t HS_CALL SyncResetSyncFlags(uint8_t dbHandle) {
     return 0;
 }
 
-int32_t HS_CALL SyncWriteRec(SyncRecordRequest *request) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncWriteRec", &status)) return status;
+int32_t WriteRec(SyncRecordRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
     OpenDatabase *od = nullptr;
-    status = CheckWritable(request->dbHandle, &od);
+    int32_t status = CheckWritable(request->dbHandle, &od);
     if (status == 0) status = CheckWriteRequest(request);
     if (status != 0) return status;
     PdbRecordView *record = request->recordId == 0 ? nullptr : FindRecord(od, request->recordId);
@@ -363,15 +344,16 @@ int32_t HS_CALL SyncWriteRec(SyncRecordRequest *request) {
     return 0;
 }
 
-int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncReadRecordByIndex", &status)) return status;
+int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
     OpenDatabase *od = Find(request->dbHandle);
     if (od == nullptr) return kStandinErrBadArgument;
     if (request->buffer == nullptr && request->bufferSize != 0) return kStandinErrBadArgument;
     if (request->recordIndex >= od->records.size()) return kStandinErrNotFound;
     const PdbRecordView &r = od->records[request->recordIndex];
+    // A body larger than the buffer is the platform's business: cut, or refused.
+    if (r.size > request->bufferSize && standin::Hostile() && standin::HostileChance(2))
+        return kStandinErrTooMany;
     bool deleted = (r.attributes & kPdbRecDeleted) != 0;
     request->recordId = r.uniqueId;
     request->attributes = r.attributes & kPdbRecFlagMask;
@@ -385,11 +367,30 @@ int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
     return 0;
 }
 
-int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncPurgeDeletedRecs", &status)) return status;
+// What a read may leave besides the body, the attributes and the category:
+// junk in every other field but the handle and the buffer address, which the
+// caller sets once; the record size set on some reads only; junk in the
+// caller's buffer after the body, up to the size it stated. A failed read
+// delivers nothing.
+void HostileRead(int32_t status, const SyncRecordRequest &entry, SyncRecordRequest *request) {
+    const SyncRecordRequest done = *request;
+    standin::HostileJunk(request, sizeof *request);
+    request->dbHandle = entry.dbHandle;
+    request->buffer = entry.buffer;
+    size_t delivered = 0;
+    if (status == 0) {
+        request->attributes = done.attributes;
+        request->category = done.category;
+        request->recordSize = standin::HostileChance(3) ? done.recordSize : entry.recordSize;
+        delivered = done.recordSize < entry.bufferSize ? done.recordSize : entry.bufferSize;
+    }
+    if (entry.buffer != nullptr && delivered < entry.bufferSize)
+        standin::HostileJunk(entry.buffer + delivered, entry.bufferSize - delivered);
+}
+
+int32_t PurgeDeletedRecs(uint8_t dbHandle) {
     OpenDatabase *od = nullptr;
-    status = CheckWritable(dbHandle, &od);
+    int32_t status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
     auto &records = od->records;
     size_t before = records.size();
@@ -407,11 +408,9 @@ int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
     return 0;
 }
 
-int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncPurgeAllRecs", &status)) return status;
+int32_t PurgeAllRecs(uint8_t dbHandle) {
     OpenDatabase *od = nullptr;
-    status = CheckWritable(dbHandle, &od);
+    int32_t status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
     if (od->records.empty()) return 0;
     od->records.clear();
@@ -421,13 +420,116 @@ int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
     return 0;
 }
 
-int32_t HS_CALL SyncGetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
-    int32_t status = 0;
-    if (StandinShouldFail("SyncGetDBRecordCount", &status)) return status;
+int32_t GetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
     OpenDatabase *od = Find(dbHandle);
     if (od == nullptr || count == nullptr) return kStandinErrBadArgument;
     *count = static_cast<uint16_t>(od->records.size());
     return 0;
+}
+
+// A failed call leaves nothing defined in what it would have filled.
+template <typename T>
+void JunkOnFailure(int32_t status, T *out) {
+    if (status != 0 && out != nullptr && standin::Hostile()) standin::HostileJunk(out, sizeof *out);
+}
+
+}  // namespace
+
+extern "C" {
+
+void StandinSetHandheldDir(const char *directory) {
+    SyncManager &m = Manager();
+    m.dirChosen = directory != nullptr && directory[0] != '\0';
+    m.handheldDir = m.dirChosen ? directory : "";
+}
+
+const char *StandinHandheldDir(void) { return HandheldDir().c_str(); }
+
+int StandinOpenDatabaseCount(void) { return Manager().openCount; }
+
+// Each operation: the fault table, the real work, then what hostile mode may
+// change of the outcome.
+
+int32_t HS_CALL SyncRegisterConduit(ConduitHandle *handle) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncRegisterConduit", &status)) status = RegisterConduit(handle);
+    JunkOnFailure(status, handle);
+    return standin::FailureStatus(status);
+}
+
+int32_t HS_CALL SyncUnRegisterConduit(ConduitHandle handle) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncUnRegisterConduit", &status))
+        status = Manager().conduits.erase(handle) == 1 ? 0 : kStandinErrBadArgument;
+    return standin::UnexaminedResult(status);
+}
+
+int32_t HS_CALL SyncOpenDB(const char *name, int32_t /*cardNo*/, uint8_t *dbHandle,
+                           uint8_t openMode) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncOpenDB", &status)) status = OpenDB(name, dbHandle, openMode);
+    JunkOnFailure(status, dbHandle);
+    return standin::FailureStatus(status, kSyncErrDatabaseMissing);
+}
+
+int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncCreateDB", &status)) status = CreateDB(request);
+    // Only the handle in byte 0 is the caller's to read, and only on success.
+    if (request != nullptr && standin::Hostile()) {
+        const uint8_t handle = request->dbHandle;
+        standin::HostileJunk(request, sizeof *request);
+        if (status == 0) request->dbHandle = handle;
+    }
+    return standin::FailureStatus(status);
+}
+
+int32_t HS_CALL SyncCloseDB(uint8_t dbHandle) {
+    int32_t injectedStatus = 0;
+    bool injected = StandinShouldFail("SyncCloseDB", &injectedStatus);
+    return standin::FailureStatus(CloseDB(dbHandle, injected, injectedStatus));
+}
+
+int32_t HS_CALL SyncResetSyncFlags(uint8_t dbHandle) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncResetSyncFlags", &status)) status = ResetSyncFlags(dbHandle);
+    return standin::FailureStatus(status);
+}
+
+int32_t HS_CALL SyncWriteRec(SyncRecordRequest *request) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncWriteRec", &status)) status = WriteRec(request);
+    // The caller reads nothing of the request after a write.
+    if (request != nullptr && standin::Hostile()) standin::HostileJunk(request, sizeof *request);
+    return standin::FailureStatus(status);
+}
+
+int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
+    int32_t status = 0;
+    const SyncRecordRequest entry = request != nullptr ? *request : SyncRecordRequest{};
+    if (!StandinShouldFail("SyncReadRecordByIndex", &status)) status = ReadRecordByIndex(request);
+    if (request != nullptr && standin::Hostile()) HostileRead(status, entry, request);
+    return standin::FailureStatus(status);
+}
+
+int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncPurgeDeletedRecs", &status)) status = PurgeDeletedRecs(dbHandle);
+    return standin::FailureStatus(status);
+}
+
+int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncPurgeAllRecs", &status)) status = PurgeAllRecs(dbHandle);
+    return standin::FailureStatus(status);
+}
+
+int32_t HS_CALL SyncGetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
+    int32_t status = 0;
+    if (!StandinShouldFail("SyncGetDBRecordCount", &status))
+        status = GetDBRecordCount(dbHandle, count);
+    JunkOnFailure(status, count);
+    return standin::FailureStatus(status);
 }
 
 }  // extern "C"

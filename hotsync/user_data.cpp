@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile.h"
 #include "root.h"
 #include "standin.h"
 #include "trace.h"
@@ -51,6 +52,27 @@ std::string SizeArgument(const uint32_t *size) {
     return size ? std::to_string(*size) : "(null)";
 }
 
+// Only the low 16 bits, read as a signed number, count.
+int32_t HostileCount(int32_t count) {
+    if (!standin::Hostile()) return count;
+    return static_cast<int32_t>((standin::HostileNumber() << 16) | (static_cast<uint32_t>(count) & 0xFFFF));
+}
+
+// A name or directory query: the text and its NUL within the stated size,
+// or, on failure, no defined text at all.
+int32_t TextQuery(const char *operation, uint32_t userId, bool directory, char *buffer,
+                  uint32_t *size) {
+    std::string sizeOnEntry = SizeArgument(size);
+    uint32_t stated = size ? *size : 0;
+    int32_t status = 0;
+    bool injected = standin::Injected(operation, &status);
+    if (!injected) status = UserField(userId, directory, buffer, size);
+    standin::HostileText(status, buffer, stated, size);
+    status = standin::FailureStatus(status);
+    standin::TraceCall(operation, injected, status, {std::to_string(userId), sizeOnEntry});
+    return status;
+}
+
 }  // namespace
 
 extern "C" {
@@ -59,6 +81,7 @@ int32_t HS_CALL GetHotSyncUserCount(void) {
     int32_t status = 0;
     bool injected = standin::Injected("GetHotSyncUserCount", &status);
     if (!injected) status = UserCount();
+    status = HostileCount(status);
     standin::TraceCall("GetHotSyncUserCount", injected, status, {});
     return status;
 }
@@ -67,29 +90,21 @@ int32_t HS_CALL GetHotSyncUserId(int32_t index, uint32_t *userId) {
     int32_t status = 0;
     bool injected = standin::Injected("GetHotSyncUserId", &status);
     if (!injected) status = UserId(index, userId);
+    // A failed query leaves no defined ID.
+    bool junk = status != 0 && userId && standin::Hostile();
+    if (junk) *userId = standin::HostileNumber();
+    status = standin::FailureStatus(status);
     standin::TraceCall("GetHotSyncUserId", injected, status,
-                       {std::to_string(index), status == 0 && !injected ? std::to_string(*userId) : ""});
+                       {std::to_string(index), status == 0 || junk ? std::to_string(*userId) : ""});
     return status;
 }
 
 int32_t HS_CALL GetHotSyncUserName(uint32_t userId, char *name, uint32_t *size) {
-    std::string sizeOnEntry = SizeArgument(size);
-    int32_t status = 0;
-    bool injected = standin::Injected("GetHotSyncUserName", &status);
-    if (!injected) status = UserField(userId, false, name, size);
-    standin::TraceCall("GetHotSyncUserName", injected, status,
-                       {std::to_string(userId), sizeOnEntry});
-    return status;
+    return TextQuery("GetHotSyncUserName", userId, false, name, size);
 }
 
 int32_t HS_CALL GetHotSyncUserDirectory(uint32_t userId, char *directory, uint32_t *size) {
-    std::string sizeOnEntry = SizeArgument(size);
-    int32_t status = 0;
-    bool injected = standin::Injected("GetHotSyncUserDirectory", &status);
-    if (!injected) status = UserField(userId, true, directory, size);
-    standin::TraceCall("GetHotSyncUserDirectory", injected, status,
-                       {std::to_string(userId), sizeOnEntry});
-    return status;
+    return TextQuery("GetHotSyncUserDirectory", userId, true, directory, size);
 }
 
 }  // extern "C"

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "hostile.h"
 #include "root.h"
 #include "standin.h"
 #include "standin_extra.h"
@@ -121,6 +122,21 @@ int32_t Copy(const std::string &source, const std::string &target, bool failIfEx
 
 std::string PathArgument(const char *path) { return standin::TextArgument(path); }
 
+// No result of these calls is examined. A current directory that failed or
+// did not fit leaves no defined text in the buffer.
+uint32_t HostileCurrent(bool injected, uint32_t result, uint32_t length, char *buffer) {
+    if (!standin::Hostile()) return result;
+    bool fits = !injected && result != 0 && result < length;
+    standin::HostileText(fits ? 0 : 1, buffer, length, nullptr);
+    return static_cast<uint32_t>(standin::HostileAny());
+}
+
+// Some window, a different one each time, or none.
+void *HostileFocus() {
+    if (!standin::Hostile() || standin::HostileChance(4)) return nullptr;
+    return reinterpret_cast<void *>(static_cast<uintptr_t>(standin::HostileNumber() | 1u));
+}
+
 }  // namespace
 
 extern "C" {
@@ -129,6 +145,7 @@ uint32_t WIN_CALL GetCurrentDirectoryA(uint32_t length, char *buffer) {
     int32_t status = 0;
     bool injected = standin::Injected("GetCurrentDirectoryA", &status);
     uint32_t result = injected ? static_cast<uint32_t>(status) : GetCurrent(length, buffer);
+    result = HostileCurrent(injected, result, length, buffer);
     standin::TraceCall("GetCurrentDirectoryA", injected, result, {std::to_string(length)});
     return result;
 }
@@ -139,6 +156,7 @@ int32_t WIN_CALL CreateDirectoryA(const char *path, void *security) {
     if (!injected) {
         status = path && mkdir(standin::PosixPath(path).c_str(), 0777) == 0 ? 1 : 0;
     }
+    status = standin::UnexaminedResult(status);
     standin::TraceCall("CreateDirectoryA", injected, status,
                        {PathArgument(path), security ? "security" : "(null)"});
     return status;
@@ -152,6 +170,7 @@ int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failI
                                          failIfExists != 0)
                                   : 0;
     }
+    status = standin::UnexaminedResult(status);
     standin::TraceCall("CopyFileA", injected, status,
                        {PathArgument(source), PathArgument(target), std::to_string(failIfExists)});
     return status;
@@ -163,6 +182,7 @@ int32_t WIN_CALL DeleteFileA(const char *path) {
     if (!injected) {
         status = path && unlinkat(AT_FDCWD, standin::PosixPath(path).c_str(), 0) == 0 ? 1 : 0;
     }
+    status = standin::UnexaminedResult(status);
     standin::TraceCall("DeleteFileA", injected, status, {PathArgument(path)});
     return status;
 }
@@ -173,6 +193,7 @@ int32_t WIN_CALL RemoveDirectoryA(const char *path) {
     if (!injected) {
         status = path && rmdir(standin::PosixPath(path).c_str()) == 0 ? 1 : 0;
     }
+    status = standin::UnexaminedResult(status);
     standin::TraceCall("RemoveDirectoryA", injected, status, {PathArgument(path)});
     return status;
 }
@@ -187,12 +208,13 @@ void WIN_CALL Sleep(uint32_t milliseconds) {
     standin::TraceCall("Sleep", injected, 0, {std::to_string(milliseconds)});
 }
 
-// There is no window, so no window has the focus.
+// There is no window, so no window has the focus; hostile mode makes one up.
 void *WIN_CALL GetFocus(void) {
     int32_t status = 0;
     bool injected = standin::Injected("GetFocus", &status);
+    void *focus = HostileFocus();
     standin::TraceCall("GetFocus", injected, 0, {});
-    return nullptr;
+    return focus;
 }
 
 void StandinSetSleepScale(double scale) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "standin.h"
+#include "standin_extra.h"
 
 namespace fs = std::filesystem;
 
@@ -99,7 +100,22 @@ void ConduitTest::TearDown() {
     fs::remove_all(root_, ignored);
 }
 
+namespace {
+
+// The test builds and reads back the handheld through a kind sync manager,
+// whose record sizes it can trust; hostile mode, if on, resumes afterwards
+// from its seed.
+struct KindStandin {
+    const int hostile = StandinHostile();
+    const uint32_t seed = StandinHostileSeed();
+    KindStandin() { StandinSetHostile(0, seed); }
+    ~KindStandin() { StandinSetHostile(hostile, seed); }
+};
+
+}  // namespace
+
 void ConduitTest::MakeDatabase(const std::vector<HandheldRecord> &records) {
+    KindStandin kind;
     ConduitHandle handle = 0;
     ASSERT_EQ(SyncRegisterConduit(&handle), 0);
     SyncCreateRequest create;
@@ -124,6 +140,7 @@ void ConduitTest::MakeDatabase(const std::vector<HandheldRecord> &records) {
 
 std::vector<HandheldRecord> ConduitTest::ReadDatabase() {
     std::vector<HandheldRecord> records;
+    KindStandin kind;
     ConduitHandle handle = 0;
     EXPECT_EQ(SyncRegisterConduit(&handle), 0);
     uint8_t db = 0;

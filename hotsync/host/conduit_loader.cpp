@@ -2,7 +2,9 @@
 #include "conduit_loader.h"
 
 #include <cstring>
+#include <memory>
 
+#include "hostile.h"
 #include "host_os.h"
 
 namespace host {
@@ -81,9 +83,13 @@ void QueryConduit(const standin::ConduitEntry &conduit, const standin::UserEntry
         request.userId = user->id;
         std::strncpy(request.userName, user->name.c_str(), sizeof request.userName - 1);
     }
+    // Only the version and the size are the conduit's to read: hostile mode
+    // hands it a block of just those 8 bytes.
+    std::unique_ptr<uint32_t[]> shortRequest(new uint32_t[2]{request.version, request.size});
+    void *asked = standin::Hostile() ? static_cast<void *>(shortRequest.get()) : &request;
     std::memset(buffer, 0, sizeof buffer);
     uint32_t size = sizeof buffer;
-    if (loaded->getConduitInfo(kConduitInfoName, &request, buffer, &size) == 0) {
+    if (loaded->getConduitInfo(kConduitInfoName, asked, buffer, &size) == 0) {
         loaded->infoName = TextOf(buffer, sizeof buffer);
     }
     int32_t action = 0;

@@ -1,9 +1,11 @@
 // configure: a conduit's settings, as a HotSync Manager opens them; the
 // conduit answers with the sync type and whether it is permanent.
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 #include "conduit_loader.h"
+#include "hostile.h"
 #include "sync_run.h"
 
 namespace host {
@@ -27,6 +29,10 @@ void FillPreference(const UserContext &context, const standin::ConduitEntry &con
     std::strncpy(preference->userName, context.user.name.c_str(), sizeof preference->userName - 1);
     preference->preferenceKind = kPreferenceNotSet;
     preference->syncType = type;
+    // The conduit may read only the sync type, and must set the kind itself.
+    if (standin::Hostile()) {
+        standin::HostileJunk(preference, offsetof(SyncPreference, syncType));
+    }
 }
 
 int Store(const UserContext &context, const standin::ConduitEntry &conduit, StoredSyncType stored,

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "conduit_loader.h"
+#include "hostile.h"
 #include "pdb.h"
 #include "standin.h"
 #include "sync_run.h"
@@ -66,6 +67,11 @@ int FillProperties(const UserContext &context, const standin::ConduitEntry &cond
     std::strncpy(properties->remoteName, conduit.remoteFile.c_str(),
                  sizeof properties->remoteName - 1);
     properties->creator = CreatorNumber(conduit.creator);
+    // The conduit may read only the sync type and the path.
+    if (standin::Hostile()) {
+        char *end = properties->pathName + dir.size() + 1;
+        standin::HostileJunk(end, reinterpret_cast<char *>(properties + 1) - end);
+    }
     return 0;
 }
 

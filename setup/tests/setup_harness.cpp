@@ -52,8 +52,12 @@ std::vector<std::vector<std::string>> ReadRecords(const fs::path &path) {
 
 std::vector<std::string> ChildEnvironment(const std::vector<std::string> &settings) {
     std::vector<std::string> environment;
+    // Hostile mode, when the test runs in it, holds for its programs too.
     for (char **entry = environ; *entry; ++entry) {
-        if (std::strncmp(*entry, "HOTSYNC_", 8) != 0) environment.push_back(*entry);
+        if (std::strncmp(*entry, "HOTSYNC_", 8) != 0 ||
+            std::strncmp(*entry, "HOTSYNC_HOSTILE=", 16) == 0) {
+            environment.push_back(*entry);
+        }
     }
     environment.insert(environment.end(), settings.begin(), settings.end());
     return environment;

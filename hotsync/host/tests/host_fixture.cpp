@@ -21,8 +21,10 @@ namespace {
 
 std::vector<std::string> ChildEnvironment(const Environment &env) {
     std::vector<std::string> entries;
+    // Hostile mode, when the test runs in it, holds for its programs too.
     for (char **e = environ; *e; ++e) {
-        if (std::strncmp(*e, "HOTSYNC_", 8) != 0) entries.push_back(*e);
+        if (std::strncmp(*e, "HOTSYNC_", 8) != 0 || std::strncmp(*e, "HOTSYNC_HOSTILE=", 16) == 0)
+            entries.push_back(*e);
     }
     // A later setting of a name replaces an earlier one.
     for (const auto &pair : env) {

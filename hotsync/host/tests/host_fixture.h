@@ -21,8 +21,8 @@ struct ProcessResult {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// Runs `argv` with the test's environment minus every HOTSYNC_ variable,
-// plus `env`, in `cwd` (unchanged when empty), with standard input from
+// Runs `argv` with the test's environment minus every HOTSYNC_ variable but
+// HOTSYNC_HOSTILE, plus `env`, in `cwd` (unchanged when empty), with standard input from
 // /dev/null and both outputs captured.
 ProcessResult RunProcess(const std::vector<std::string> &argv, const Environment &env,
                          const std::string &cwd = std::string());
