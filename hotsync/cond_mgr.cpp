@@ -139,7 +139,7 @@ int32_t HS_CALL RemoveConduit(const char *creator) {
     bool injected = standin::Injected("RemoveConduit", &status);
     if (!injected) status = Remove(creator);
     // Here 0 is the failure; any other value means removed.
-    if (status != 0 && standin::Hostile()) status = standin::HostileExcept({0});
+    status = standin::HostileYes(status);
     standin::TraceCall("RemoveConduit", injected, status, {standin::TextArgument(creator)});
     return status;
 }

@@ -28,6 +28,8 @@ bool HostileChance(uint32_t n);
 void HostileJunk(void *buffer, size_t size);
 // A result nobody examines: 0, small negative and positive numbers, large ones.
 int32_t HostileAny();
+// A yes-or-no answer, 0 for no: in hostile mode any non-zero value for yes.
+int32_t HostileYes(int32_t result);
 // HostileAny() but none of `excluded`.
 int32_t HostileExcept(std::initializer_list<int32_t> excluded);
 // `result` in kind mode, HostileAny() in hostile mode: for calls whose result

@@ -122,13 +122,11 @@ int32_t Copy(const std::string &source, const std::string &target, bool failIfEx
 
 std::string PathArgument(const char *path) { return standin::TextArgument(path); }
 
-// No result of these calls is examined. A current directory that failed or
-// did not fit leaves no defined text in the buffer.
-uint32_t HostileCurrent(bool injected, uint32_t result, uint32_t length, char *buffer) {
-    if (!standin::Hostile()) return result;
+// The result keeps its Windows meaning (the length, the size needed, or 0),
+// but a current directory that failed or did not fit leaves no defined text.
+void HostileCurrent(bool injected, uint32_t result, uint32_t length, char *buffer) {
     bool fits = !injected && result != 0 && result < length;
     standin::HostileText(fits ? 0 : 1, buffer, length, nullptr);
-    return static_cast<uint32_t>(standin::HostileAny());
 }
 
 // Some window, a different one each time, or none.
@@ -145,7 +143,7 @@ uint32_t WIN_CALL GetCurrentDirectoryA(uint32_t length, char *buffer) {
     int32_t status = 0;
     bool injected = standin::Injected("GetCurrentDirectoryA", &status);
     uint32_t result = injected ? static_cast<uint32_t>(status) : GetCurrent(length, buffer);
-    result = HostileCurrent(injected, result, length, buffer);
+    HostileCurrent(injected, result, length, buffer);
     standin::TraceCall("GetCurrentDirectoryA", injected, result, {std::to_string(length)});
     return result;
 }
@@ -156,7 +154,7 @@ int32_t WIN_CALL CreateDirectoryA(const char *path, void *security) {
     if (!injected) {
         status = path && mkdir(standin::PosixPath(path).c_str(), 0777) == 0 ? 1 : 0;
     }
-    status = standin::UnexaminedResult(status);
+    status = standin::HostileYes(status);
     standin::TraceCall("CreateDirectoryA", injected, status,
                        {PathArgument(path), security ? "security" : "(null)"});
     return status;
@@ -170,7 +168,7 @@ int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failI
                                          failIfExists != 0)
                                   : 0;
     }
-    status = standin::UnexaminedResult(status);
+    status = standin::HostileYes(status);
     standin::TraceCall("CopyFileA", injected, status,
                        {PathArgument(source), PathArgument(target), std::to_string(failIfExists)});
     return status;
@@ -182,7 +180,7 @@ int32_t WIN_CALL DeleteFileA(const char *path) {
     if (!injected) {
         status = path && unlinkat(AT_FDCWD, standin::PosixPath(path).c_str(), 0) == 0 ? 1 : 0;
     }
-    status = standin::UnexaminedResult(status);
+    status = standin::HostileYes(status);
     standin::TraceCall("DeleteFileA", injected, status, {PathArgument(path)});
     return status;
 }
@@ -193,7 +191,7 @@ int32_t WIN_CALL RemoveDirectoryA(const char *path) {
     if (!injected) {
         status = path && rmdir(standin::PosixPath(path).c_str()) == 0 ? 1 : 0;
     }
-    status = standin::UnexaminedResult(status);
+    status = standin::HostileYes(status);
     standin::TraceCall("RemoveDirectoryA", injected, status, {PathArgument(path)});
     return status;
 }

@@ -81,6 +81,10 @@ void WriteFile(const std::string &path, const std::string &content) {
 
 bool FileExists(const std::string &path) { return fs::exists(path); }
 
+int32_t AnsweredStatus(int32_t status) {
+    return StandinHostile() ? StandinLastFailure() : status;
+}
+
 void ConduitTest::SetUp() {
     char pattern[] = "/tmp/lenfol-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -53,6 +53,11 @@ std::string ReadFile(const std::string &path);
 void WriteFile(const std::string &path, const std::string &content);
 bool FileExists(const std::string &path);
 
+// The status a stand-in call answered that failed with `status`: that one
+// from a kind stand-in, the one hostile mode chose in its place otherwise.
+// Read it before the faults are cleared.
+int32_t AnsweredStatus(int32_t status);
+
 // A scratch directory holding a handheld folder and the conduit's desktop
 // directory, with the stand-in pointed at it and its log and faults cleared.
 class ConduitTest : public ::testing::Test {

@@ -160,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(SyncTypes, OpenConduitOtherTypeTest,
 
 TEST_F(OpenConduitTest, FailedRegistrationIsReturnedWithoutALogLine) {
     StandinFailCall("SyncRegisterConduit", 1, 0x4321, 0);
-    EXPECT_EQ(Sync(kSyncTypeHandheldToDesktop), 0x4321);
+    const int32_t status = Sync(kSyncTypeHandheldToDesktop);
+    EXPECT_EQ(status, AnsweredStatus(0x4321));
     EXPECT_TRUE(LogLines().empty());
     EXPECT_EQ(StandinCallCount("SyncUnRegisterConduit"), 0);
     EXPECT_EQ(StandinCallCount("SyncOpenDB"), 0);

@@ -10,6 +10,7 @@
 #include "conduit_fixture.h"
 #include "copy.h"
 #include "standin.h"
+#include "standin_extra.h"
 
 namespace {
 
@@ -117,28 +118,67 @@ protected:
     }
 };
 
+// Hostile mode may refuse a body larger than one read, which the export then
+// reports with the read's status, touching nothing.
+bool Refused(const BodyCase &c, int32_t status) {
+    return StandinHostile() && status != 0 && status == StandinLastFailure() &&
+           CaseBody(c).size() > kDelivered;
+}
+
+// Hostile mode may also leave the record size unreported; a body shorter than
+// one read that does not end in a NUL then runs on into the junk the read left
+// after it, which has no NUL either: only column 1 may take it in.
+bool RunsIntoJunk(const BodyCase &c) {
+    const std::string body = CaseBody(c);
+    return StandinHostile() && body.size() < kDelivered && (body.empty() || body.back() != '\0');
+}
+
+void ExpectExported(const BodyCase &c, const std::string &file, const std::string &expected) {
+    if (!RunsIntoJunk(c)) {
+        EXPECT_EQ(file, expected);
+        return;
+    }
+    const std::string afterColumn1 = expected.substr(expected.find('\t'));
+    ASSERT_GE(file.size(), afterColumn1.size()) << file;
+    EXPECT_EQ(file.substr(file.size() - afterColumn1.size()), afterColumn1);
+    EXPECT_LE(file.size() - afterColumn1.size(), 45u) << "column 1 is 45 bytes wide";
+}
+
 TEST_P(ExportHostileTest, ReadsOnlyTheDeliveredBytes) {
     const BodyCase &c = GetParam();
     MakeDatabase({{0, 4, CaseBody(c)}, {0x10, 1, Body({"After", "It"})}});
-    EXPECT_EQ(ExportWithPoisonedBuffer(), 0);
-    EXPECT_EQ(ReadFile(CamerasPath()),
-              LineHead(c) + c.lineTail + "After\tIt\t\t\t\t\t\t\t\t \t \tY\t1\tN\tN\n");
+    const int32_t status = ExportWithPoisonedBuffer();
     EXPECT_FALSE(FileExists(TempPath()));
+    if (Refused(c, status)) {
+        EXPECT_FALSE(FileExists(CamerasPath()));
+        return;
+    }
+    EXPECT_EQ(status, 0);
+    ExpectExported(c, ReadFile(CamerasPath()),
+                   LineHead(c) + c.lineTail + "After\tIt\t\t\t\t\t\t\t\t \t \tY\t1\tN\tN\n");
 }
 
 TEST_P(ExportHostileTest, WholeHotSyncKeepsTheRecordAndImportsItCut) {
     const BodyCase &c = GetParam();
     MakeDatabase({{0, 4, CaseBody(c)}});
-    ASSERT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
+    const int32_t status = Sync(kSyncTypeHandheldToDesktop);
+    if (Refused(c, status)) {
+        EXPECT_FALSE(FileExists(CamerasPath()));
+        return;
+    }
+    ASSERT_EQ(status, 0);
     const std::string exported = ReadFile(CamerasPath());
-    EXPECT_EQ(exported, LineHead(c) + c.lineTail);
+    ExpectExported(c, exported, LineHead(c) + c.lineTail);
     ASSERT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     const std::vector<HandheldRecord> now = ReadDatabase();
     ASSERT_EQ(now.size(), 1u);
     EXPECT_EQ(now[0].category, 4);
     EXPECT_LE(now[0].body.size(), 1198u) << "a body from a line is at most 1198 bytes";
     ASSERT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
-    EXPECT_EQ(ReadFile(CamerasPath()).substr(0, LineHead(c).size()), LineHead(c));
+    // Junk taken into column 1 need not read back as itself.
+    if (!RunsIntoJunk(c)) {
+        EXPECT_EQ(ReadFile(CamerasPath()).substr(0, LineHead(c).size()), LineHead(c));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bodies, ExportHostileTest, ::testing::ValuesIn(kBodyCases),
@@ -192,7 +232,8 @@ TEST_P(CorruptDatabaseTest, RefusedAndNothingChanges) {
     WriteFile(CamerasPath(), cameras);
     StandinClearLog();
 
-    EXPECT_EQ(Sync(syncType), kStandinErrCorrupt);
+    const int32_t status = Sync(syncType);
+    EXPECT_EQ(status, AnsweredStatus(kStandinErrCorrupt));
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""}, {22, "SyncOpenDB failed"}, {21, "Lenfol"}}));
     EXPECT_EQ(ReadFile(CamerasPath()), cameras);
     EXPECT_FALSE(FileExists(TempPath()));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "setup_harness.h"
+#include "standin_extra.h"
 
 namespace fs = std::filesystem;
 
@@ -71,8 +72,15 @@ InstallOutcome ExpectedInstall(const std::string &operation, int nth) {
         o.settings = -1;
         o.queuedFor = nullptr;
     } else if (operation == "GetHotSyncUserId") {
-        // The ID of the user asked before stays: Alice is asked twice.
-        if (nth == 2) o.layoutIn = o.queuedFor = "alice";
+        // A failed query leaves the ID of the user asked before (Alice is
+        // asked twice), or, hostile, junk: a user with no name and no
+        // directory, whose layout goes below the HotSync directory itself.
+        if (nth == 2 && StandinHostile()) {
+            o.layoutIn = "";
+            o.queuedFor = nullptr;
+        } else if (nth == 2) {
+            o.layoutIn = o.queuedFor = "alice";
+        }
     } else if (operation == "GetHotSyncUserName") {
         // Bob's name was not read, so the install aide knows no such user.
         if (nth == 2) o.queuedFor = nullptr;
@@ -236,7 +244,8 @@ UninstallOutcome ExpectedUninstall(const std::string &operation, int nth) {
         o.boxRequests = 0;
         o.closing = {};
     } else if (operation == "GetHotSyncUserId") {
-        if (nth == 2) o.clearedUser = "alice";
+        // As for the installer; hostile, nothing lies below the root itself.
+        if (nth == 2) o.clearedUser = StandinHostile() ? nullptr : "alice";
     } else if (operation == "MessageBoxA") {
         if (nth < 3) {
             keepAll();
