@@ -155,11 +155,12 @@ PDBS = {
 }
 
 
-# ---- Whole HotSyncs: 16-bit header (.pdb length, 0x8000 = no Cameras.txt) ------
+# ---- Whole HotSyncs: 32-bit hostile seed (0: kind stand-in), 16-bit header
+# (.pdb length, 0x8000 = no Cameras.txt) -------------------------------------------
 
-def sync_input(pdb_bytes, cameras, has_cameras=True):
+def sync_input(pdb_bytes, cameras, has_cameras=True, seed=0):
     header = len(pdb_bytes) | (0 if has_cameras else 0x8000)
-    return struct.pack(">H", header) + pdb_bytes + cameras
+    return struct.pack(">IH", seed, header) + pdb_bytes + cameras
 
 
 DESKTOP_LIST = LINES["desktop-list"]
@@ -174,6 +175,10 @@ SYNCS = {
     "long-bodies": sync_input(PDBS["long-bodies"], LINES["column6-1500"]),
     "no-terminators": sync_input(PDBS["no-terminators"], LINES["nul-inside"]),
     "sample-db": sync_input(SAMPLE, LINES["coded-invalid"] + LINES["lone-cr"]),
+    "hostile-handheld-and-list": sync_input(HANDHELD, DESKTOP_LIST, seed=1),
+    "hostile-no-database": sync_input(b"", DESKTOP_LIST, seed=2),
+    "hostile-corrupt-database": sync_input(PDBS["offset-past-end"], DESKTOP_LIST, seed=3),
+    "hostile-no-terminators": sync_input(PDBS["no-terminators"], LINES["nul-inside"], seed=4),
 }
 
 
