@@ -128,7 +128,8 @@ int32_t RunDialog(HotSyncActionDlg *dlg) {
 int32_t HostileOutcome(int32_t result, HotSyncActionDlg *dlg) {
     if (!standin::Hostile() || dlg == nullptr) return result;
     if (result == kDialogOk) {
-        if (dlg->actionIndex != 1 && dlg->actionIndex != 2) dlg->actionIndex = standin::HostileExcept({1, 2});
+        if (dlg->actionIndex != 1 && dlg->actionIndex != 2)
+            dlg->actionIndex = standin::HostileExcept({1, 2});
         if (dlg->makeDefault != 0) dlg->makeDefault = standin::HostileExcept({0});
         return result;
     }

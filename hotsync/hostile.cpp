@@ -78,7 +78,8 @@ void HostileJunk(void *buffer, size_t size) {
     // A varied head, then one byte repeated: a whole record buffer is
     // filled on every read, and that must stay cheap.
     size_t head = size < 64 ? size : 64;
-    for (size_t i = 0; i < head; ++i) bytes[i] = static_cast<unsigned char>(1 + HostileNumber() % 255);
+    for (size_t i = 0; i < head; ++i)
+        bytes[i] = static_cast<unsigned char>(1 + HostileNumber() % 255);
     if (size > head) std::memset(bytes + head, 1 + HostileNumber() % 255, size - head);
 }
 

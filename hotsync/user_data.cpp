@@ -55,7 +55,8 @@ std::string SizeArgument(const uint32_t *size) {
 // Only the low 16 bits, read as a signed number, count.
 int32_t HostileCount(int32_t count) {
     if (!standin::Hostile()) return count;
-    return static_cast<int32_t>((standin::HostileNumber() << 16) | (static_cast<uint32_t>(count) & 0xFFFF));
+    const uint32_t low = static_cast<uint32_t>(count) & 0xFFFF;
+    return static_cast<int32_t>((standin::HostileNumber() << 16) | low);
 }
 
 // A name or directory query: the text and its NUL within the stated size,
