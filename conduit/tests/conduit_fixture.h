@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "desktop.h"
+#include "files.h"
 #include "platform.h"
+#include "records.h"
 
 // The conduit's exports, resolved by name from the built Lenfol.dll.
 struct LenfolExports {
@@ -28,14 +31,6 @@ void UnloadLenfol(LenfolExports *exports);
 // One loaded copy for the whole test program.
 const LenfolExports &Lenfol();
 
-struct LogLine {
-    int32_t activity;
-    std::string text;
-    bool operator==(const LogLine &o) const { return activity == o.activity && text == o.text; }
-};
-std::ostream &operator<<(std::ostream &out, const LogLine &line);
-std::vector<LogLine> LogLines();
-
 struct HandheldRecord {
     uint8_t attributes = 0;  // as the sync manager reports them
     int16_t category = 0;
@@ -45,18 +40,6 @@ struct HandheldRecord {
     }
 };
 std::ostream &operator<<(std::ostream &out, const HandheldRecord &record);
-
-// Builds a record body from up to eleven column texts.
-std::string Body(const std::vector<std::string> &columns);
-
-std::string ReadFile(const std::string &path);
-void WriteFile(const std::string &path, const std::string &content);
-bool FileExists(const std::string &path);
-
-// The status a stand-in call answered that failed with `status`: that one
-// from a kind stand-in, the one hostile mode chose in its place otherwise.
-// Read it before the faults are cleared.
-int32_t AnsweredStatus(int32_t status);
 
 // A scratch directory holding a handheld folder and the conduit's desktop
 // directory, with the stand-in pointed at it and its log and faults cleared.
@@ -77,7 +60,8 @@ protected:
     // Runs OpenConduit as a HotSync of this sync type would.
     int32_t Sync(int32_t syncType);
 
-    std::string root_;
+    ScratchDir scratch_{"lenfol-test"};
+    const std::string root_ = scratch_.Path();
 };
 
 #endif

@@ -62,28 +62,28 @@ protected:
 
 TEST_F(CopyTest, ExportWritesLiveRecordsThenTidiesTheHandheld) {
     MakeDatabase(kHandheld);
-    WriteFile(CamerasPath(), kOldCameras);
+    WriteAll(CamerasPath(), kOldCameras);
     EXPECT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
-    EXPECT_EQ(ReadFile(CamerasPath()), kExported);
-    EXPECT_FALSE(FileExists(TempPath()));
+    EXPECT_EQ(ReadAll(CamerasPath()), kExported);
+    EXPECT_FALSE(std::filesystem::exists(TempPath()));
     EXPECT_EQ(ReadDatabase(), kTidied);
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""}, {20, "Lenfol"}}));
 }
 
 TEST_F(CopyTest, ExportOfAnEmptyDatabaseLeavesAnEmptyFile) {
     MakeDatabase({{0x80, 0, kGoneBody}, {0x88, 0, kGoneBody}});
-    WriteFile(CamerasPath(), kOldCameras);
+    WriteAll(CamerasPath(), kOldCameras);
     EXPECT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
-    EXPECT_TRUE(FileExists(CamerasPath()));
-    EXPECT_EQ(ReadFile(CamerasPath()), "");
+    EXPECT_TRUE(std::filesystem::exists(CamerasPath()));
+    EXPECT_EQ(ReadAll(CamerasPath()), "");
     EXPECT_TRUE(ReadDatabase().empty());
 }
 
 TEST_F(CopyTest, ExportNeverCreatesAMissingDatabase) {
-    WriteFile(CamerasPath(), kOldCameras);
+    WriteAll(CamerasPath(), kOldCameras);
     EXPECT_EQ(Sync(kSyncTypeHandheldToDesktop), kSyncErrDatabaseMissing);
-    EXPECT_EQ(ReadFile(CamerasPath()), kOldCameras);
-    EXPECT_FALSE(FileExists(DatabasePath()));
+    EXPECT_EQ(ReadAll(CamerasPath()), kOldCameras);
+    EXPECT_FALSE(std::filesystem::exists(DatabasePath()));
     EXPECT_EQ(StandinCallCount("SyncCreateDB"), 0);
 }
 
@@ -93,7 +93,7 @@ TEST_F(CopyTest, ExportKeepsLongBodiesWholeAndCutsOnlyColumnSix) {
     MakeDatabase({{0, 3, Body({"A", "B", "", "", "", note1024, "", "", "", "1", "2"})},
                   {0, 4, Body({"C", "D", "", "", "", note1500, "", "", "", "0", "3"})}});
     EXPECT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
-    EXPECT_EQ(ReadFile(CamerasPath()),
+    EXPECT_EQ(ReadAll(CamerasPath()),
               "A\tB\t\t\t\t" + note1024 + "\t\t\t\t1\t2\tN\t3\tN\tN\n" +
               "C\tD\t\t\t\t" + note1500.substr(0, 1024) + "\t\t\t\t0\t3\tN\t4\tN\tN\n");
 }
@@ -108,7 +108,36 @@ struct FaultCase {
 
 void PrintTo(const FaultCase &c, std::ostream *out) { *out << c.operation; }
 
-class ExportFaultTest : public CopyTest, public ::testing::WithParamInterface<FaultCase> {};
+// What one HotSync with a failing call left.
+struct FaultRun {
+    int32_t status;
+    bool injected;
+    int32_t answered, want;  // the failing call's status; the HotSync's before the replace
+    std::vector<LogLine> log;
+};
+
+class FaultSweepTest : public CopyTest, public ::testing::WithParamInterface<FaultCase> {
+protected:
+    // A HotSync of `syncType` from `pdb` on the handheld, call `nth` of the
+    // case's operation failing.
+    FaultRun RunFailing(int nth, int32_t syncType, const std::string &pdb) {
+        std::filesystem::remove(DatabasePath());
+        WriteAll(DatabasePath(), pdb);
+        StandinClearLog();
+        StandinClearFaults();
+        StandinFailCall(GetParam().operation, nth, kInjected, 0);
+        FaultRun run;
+        run.status = SyncWithFaults(syncType);
+        run.injected = StandinInjectedCount() > 0;
+        run.answered = AnsweredStatus(kInjected);
+        run.want = GetParam().status == kInjected ? run.answered : GetParam().status;
+        StandinClearFaults();
+        run.log = LogLines();
+        return run;
+    }
+};
+
+using ExportFaultTest = FaultSweepTest;
 
 // Fails the 1st, 2nd, 3rd ... call of one operation until a run injects
 // nothing, and checks each failed run: the desktop list is either untouched or
@@ -116,27 +145,17 @@ class ExportFaultTest : public CopyTest, public ::testing::WithParamInterface<Fa
 TEST_P(ExportFaultTest, EveryFailureLeavesBothSidesWhole) {
     const FaultCase &c = GetParam();
     MakeDatabase(kHandheld);
-    const std::string originalPdb = ReadFile(DatabasePath());
+    const std::string originalPdb = ReadAll(DatabasePath());
     for (int nth = 1;; ++nth) {
         SCOPED_TRACE(testing::Message() << c.operation << " call " << nth);
-        WriteFile(CamerasPath(), kOldCameras);
-        std::filesystem::remove(DatabasePath());
-        WriteFile(DatabasePath(), originalPdb);
-        StandinClearLog();
-        StandinClearFaults();
-        StandinFailCall(c.operation, nth, kInjected, 0);
-
-        const int32_t status = SyncWithFaults(kSyncTypeHandheldToDesktop);
-        const bool injected = StandinInjectedCount() > 0;
-        const int32_t answered = AnsweredStatus(kInjected);
-        const int32_t want = c.status == kInjected ? answered : c.status;
-        StandinClearFaults();
-        const std::vector<LogLine> log = LogLines();
-        EXPECT_FALSE(FileExists(TempPath()));
+        WriteAll(CamerasPath(), kOldCameras);
+        const auto [status, injected, answered, want, log] =
+            RunFailing(nth, kSyncTypeHandheldToDesktop, originalPdb);
+        EXPECT_FALSE(std::filesystem::exists(TempPath()));
         if (!injected) {
             EXPECT_GT(nth, 1) << "the operation was never called";
             EXPECT_EQ(status, 0);
-            EXPECT_EQ(ReadFile(CamerasPath()), kExported);
+            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
             break;
         }
         char expectedLine[1024];
@@ -144,31 +163,31 @@ TEST_P(ExportFaultTest, EveryFailureLeavesBothSidesWhole) {
         switch (c.outcome) {
         case FaultCase::kBeforeReplace:
             EXPECT_EQ(status, want);
-            EXPECT_EQ(ReadFile(CamerasPath()), kOldCameras);
-            EXPECT_EQ(ReadFile(DatabasePath()), originalPdb) << "the handheld changed";
+            EXPECT_EQ(ReadAll(CamerasPath()), kOldCameras);
+            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb) << "the handheld changed";
             EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
             EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
             break;
         case FaultCase::kAfterReplace:
             EXPECT_EQ(status, 0);
-            EXPECT_EQ(ReadFile(CamerasPath()), kExported);
+            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
             EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
             EXPECT_EQ(log.back(), (LogLine{20, "Lenfol"}));
             break;
         case FaultCase::kClose:
             EXPECT_EQ(status, answered);
-            EXPECT_EQ(ReadFile(CamerasPath()), kExported);
+            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
             EXPECT_TRUE(Contains(log, {22, "SyncDBClose failed"}));
             EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
             break;
         case FaultCase::kRegister:
             EXPECT_EQ(status, answered);
             EXPECT_TRUE(log.empty());
-            EXPECT_EQ(ReadFile(CamerasPath()), kOldCameras);
+            EXPECT_EQ(ReadAll(CamerasPath()), kOldCameras);
             break;
         case FaultCase::kHarmless:
             EXPECT_EQ(status, 0);
-            EXPECT_EQ(ReadFile(CamerasPath()), kExported);
+            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
             EXPECT_EQ(ReadDatabase(), kTidied);
             EXPECT_EQ(log.back(), (LogLine{20, "Lenfol"}));
             break;
@@ -197,13 +216,13 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CopyTest, FailedReplacementKeepsTheOldListAndTheHandheld) {
     MakeDatabase(kHandheld);
-    const std::string originalPdb = ReadFile(DatabasePath());
-    WriteFile(CamerasPath(), kOldCameras);
+    const std::string originalPdb = ReadAll(DatabasePath());
+    WriteAll(CamerasPath(), kOldCameras);
     StandinFailCall("rename", 1, kInjected, 0);
     EXPECT_EQ(SyncWithFaults(kSyncTypeHandheldToDesktop), kConduitErrDesktopFile);
-    EXPECT_EQ(ReadFile(CamerasPath()), kOldCameras);
-    EXPECT_FALSE(FileExists(TempPath()));
-    EXPECT_EQ(ReadFile(DatabasePath()), originalPdb);
+    EXPECT_EQ(ReadAll(CamerasPath()), kOldCameras);
+    EXPECT_FALSE(std::filesystem::exists(TempPath()));
+    EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
     const std::vector<LogLine> log = LogLines();
     EXPECT_TRUE(Contains(log, {22, "rename(" + CamerasPath() + ") failed"}));
     EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
@@ -227,20 +246,20 @@ const std::vector<HandheldRecord> kImported = {
 
 TEST_F(CopyTest, ImportReplacesTheHandheldWithTheListInOrder) {
     MakeDatabase({{0, 2, Body({"stale", "x"})}, {0x80, 0, kGoneBody}});
-    WriteFile(CamerasPath(), kDesktopList);
+    WriteAll(CamerasPath(), kDesktopList);
     EXPECT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     EXPECT_EQ(ReadDatabase(), kImported);
-    EXPECT_EQ(ReadFile(CamerasPath()), kDesktopList) << "the import never changes the list";
+    EXPECT_EQ(ReadAll(CamerasPath()), kDesktopList) << "the import never changes the list";
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""}, {20, "Lenfol"}}));
 }
 
 TEST_F(CopyTest, ImportCreatesAMissingDatabase) {
-    WriteFile(CamerasPath(), kDesktopList);
+    WriteAll(CamerasPath(), kDesktopList);
     EXPECT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     EXPECT_EQ(ReadDatabase(), kImported);
     EXPECT_EQ(LogLines(),
               (std::vector<LogLine>{{19, ""}, {22, "SyncOpenDB failed"}, {20, "Lenfol"}}));
-    const std::string pdb = ReadFile(DatabasePath());
+    const std::string pdb = ReadAll(DatabasePath());
     ASSERT_GE(pdb.size(), 78u);
     EXPECT_EQ(pdb.substr(0, 9), std::string("LenfolDB\0", 9));
     EXPECT_EQ(pdb.substr(60, 8), "ItemLnFo") << "type and creator";
@@ -248,9 +267,9 @@ TEST_F(CopyTest, ImportCreatesAMissingDatabase) {
 
 TEST_F(CopyTest, ImportWithoutTheListLeavesTheHandheldAsItWas) {
     MakeDatabase(kHandheld);
-    const std::string originalPdb = ReadFile(DatabasePath());
+    const std::string originalPdb = ReadAll(DatabasePath());
     EXPECT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
-    EXPECT_EQ(ReadFile(DatabasePath()), originalPdb);
+    EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""},
                                                 {22, CamerasPath() + " was not there: Synced Stopped"},
                                                 {20, "Lenfol"}}));
@@ -258,53 +277,43 @@ TEST_F(CopyTest, ImportWithoutTheListLeavesTheHandheldAsItWas) {
 
 TEST_F(CopyTest, ImportWithoutListOrDatabaseLeavesAnEmptyNewDatabase) {
     EXPECT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
-    EXPECT_TRUE(FileExists(DatabasePath()));
+    EXPECT_TRUE(std::filesystem::exists(DatabasePath()));
     EXPECT_TRUE(ReadDatabase().empty());
 }
 
 TEST_F(CopyTest, ImportOfAnEmptyListEmptiesTheHandheld) {
     MakeDatabase(kHandheld);
-    WriteFile(CamerasPath(), "");
+    WriteAll(CamerasPath(), "");
     EXPECT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     EXPECT_TRUE(ReadDatabase().empty());
 }
 
 TEST_F(CopyTest, FailedCreationIsReturned) {
-    WriteFile(CamerasPath(), kDesktopList);
+    WriteAll(CamerasPath(), kDesktopList);
     StandinFailCall("SyncCreateDB", 1, kInjected, 0);
     const int32_t status = SyncWithFaults(kSyncTypeDesktopToHandheld);
     EXPECT_EQ(status, AnsweredStatus(kInjected));
-    EXPECT_FALSE(FileExists(DatabasePath()));
+    EXPECT_FALSE(std::filesystem::exists(DatabasePath()));
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""},
                                                 {22, "SyncOpenDB failed"},
                                                 {22, "SyncCreateDB failed"},
                                                 {21, "Lenfol"}}));
 }
 
-class ImportFaultTest : public CopyTest, public ::testing::WithParamInterface<FaultCase> {};
+using ImportFaultTest = FaultSweepTest;
 
 // Records written before a failure stay; the HotSync reports every failure
 // that left the handheld short of the list.
 TEST_P(ImportFaultTest, EveryFailureIsReportedAndTheListIsUntouched) {
     const FaultCase &c = GetParam();
     MakeDatabase(kHandheld);
-    const std::string originalPdb = ReadFile(DatabasePath());
-    WriteFile(CamerasPath(), kDesktopList);
+    const std::string originalPdb = ReadAll(DatabasePath());
+    WriteAll(CamerasPath(), kDesktopList);
     for (int nth = 1;; ++nth) {
         SCOPED_TRACE(testing::Message() << c.operation << " call " << nth);
-        std::filesystem::remove(DatabasePath());
-        WriteFile(DatabasePath(), originalPdb);
-        StandinClearLog();
-        StandinClearFaults();
-        StandinFailCall(c.operation, nth, kInjected, 0);
-
-        const int32_t status = SyncWithFaults(kSyncTypeDesktopToHandheld);
-        const bool injected = StandinInjectedCount() > 0;
-        const int32_t answered = AnsweredStatus(kInjected);
-        const int32_t want = c.status == kInjected ? answered : c.status;
-        StandinClearFaults();
-        const std::vector<LogLine> log = LogLines();
-        EXPECT_EQ(ReadFile(CamerasPath()), kDesktopList);
+        const auto [status, injected, answered, want, log] =
+            RunFailing(nth, kSyncTypeDesktopToHandheld, originalPdb);
+        EXPECT_EQ(ReadAll(CamerasPath()), kDesktopList);
         if (!injected) {
             EXPECT_GT(nth, 1) << "the operation was never called";
             EXPECT_EQ(status, 0);
@@ -321,7 +330,7 @@ TEST_P(ImportFaultTest, EveryFailureIsReportedAndTheListIsUntouched) {
             const std::vector<HandheldRecord> now = ReadDatabase();
             if (std::string(c.operation) == "SyncOpenDB" ||
                 std::string(c.operation) == "SyncPurgeAllRecs") {
-                EXPECT_EQ(ReadFile(DatabasePath()), originalPdb);
+                EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
             } else {
                 // The records written before the failure, in order.
                 ASSERT_LE(now.size(), kImported.size());
@@ -336,7 +345,7 @@ TEST_P(ImportFaultTest, EveryFailureIsReportedAndTheListIsUntouched) {
         case FaultCase::kAfterReplace:  // here: logged, the handheld left as it was
             EXPECT_EQ(status, want);
             EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
-            EXPECT_EQ(ReadFile(DatabasePath()), originalPdb);
+            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
             break;
         case FaultCase::kClose:
             EXPECT_EQ(status, answered);
@@ -346,7 +355,7 @@ TEST_P(ImportFaultTest, EveryFailureIsReportedAndTheListIsUntouched) {
         case FaultCase::kRegister:
             EXPECT_EQ(status, answered);
             EXPECT_TRUE(log.empty());
-            EXPECT_EQ(ReadFile(DatabasePath()), originalPdb);
+            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
             break;
         case FaultCase::kHarmless:
             EXPECT_EQ(status, 0);
@@ -393,7 +402,7 @@ TEST_F(CopyTest, FullDatabaseGoesBothWays) {
     }
     MakeDatabase(records);
     ASSERT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
-    EXPECT_EQ(ReadFile(CamerasPath()), expected);
+    EXPECT_EQ(ReadAll(CamerasPath()), expected);
     std::filesystem::remove(DatabasePath());
     ASSERT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     EXPECT_EQ(ReadDatabase(), records);
@@ -430,7 +439,7 @@ TEST_F(CopyTest, DirectoryOf500CharactersStillHoldsTheList) {
     dir += "/";
     ASSERT_EQ(dir.size(), 500u);
     std::filesystem::create_directories(dir);
-    WriteFile(dir + "Cameras.txt", kF3Line);
+    WriteAll(dir + "Cameras.txt", kF3Line);
     SyncProperties properties{};
     properties.syncType = kSyncTypeDesktopToHandheld;
     std::memcpy(properties.pathName, dir.data(), dir.size());

@@ -129,30 +129,30 @@ class OpenConduitTest : public ConduitTest {};
 
 TEST_F(OpenConduitTest, DoNothingLogsOneLineAndNeverCallsTheSyncManager) {
     MakeDatabase({{0, 1, Body({"Nikon F3", "Nikon"})}});
-    const std::string pdb = ReadFile(DatabasePath());
-    WriteFile(CamerasPath(), "old\n");
+    const std::string pdb = ReadAll(DatabasePath());
+    WriteAll(CamerasPath(), "old\n");
     StandinClearLog();
 
     EXPECT_EQ(Sync(kSyncTypeDoNothing), 0);
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{-1, "Lensfolio - sync configured to Do Nothing"}}));
     EXPECT_EQ(StandinCallCount("SyncRegisterConduit"), 0);
     EXPECT_EQ(StandinCallCount("SyncOpenDB"), 0);
-    EXPECT_EQ(ReadFile(CamerasPath()), "old\n");
-    EXPECT_EQ(ReadFile(DatabasePath()), pdb);
+    EXPECT_EQ(ReadAll(CamerasPath()), "old\n");
+    EXPECT_EQ(ReadAll(DatabasePath()), pdb);
 }
 
 class OpenConduitOtherTypeTest : public OpenConduitTest,
                                  public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(OpenConduitOtherTypeTest, RegistersLogsStartAndSuccessAndCopiesNothing) {
-    WriteFile(CamerasPath(), "kept\n");
+    WriteAll(CamerasPath(), "kept\n");
     EXPECT_EQ(Sync(GetParam()), 0);
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""}, {20, "Lenfol"}}));
     EXPECT_EQ(StandinCallCount("SyncRegisterConduit"), 1);
     EXPECT_EQ(StandinCallCount("SyncUnRegisterConduit"), 1);
     EXPECT_EQ(StandinCallCount("SyncOpenDB"), 0);
-    EXPECT_EQ(ReadFile(CamerasPath()), "kept\n");
-    EXPECT_FALSE(FileExists(DatabasePath()));
+    EXPECT_EQ(ReadAll(CamerasPath()), "kept\n");
+    EXPECT_FALSE(std::filesystem::exists(DatabasePath()));
 }
 
 INSTANTIATE_TEST_SUITE_P(SyncTypes, OpenConduitOtherTypeTest,
@@ -199,10 +199,9 @@ TEST(LenfolLibraryTest, InitialisesTheDialogLibraryOncePerLoad) {
 TEST(LenfolLibraryTest, EachFreshLoadInitialisesTheDialogLibraryOnce) {
     // A copy under another file is a separate load with its own application
     // object, as a HotSync Manager gets after unloading the conduit.
-    char pattern[] = "/tmp/lenfol-load-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string copy = std::string(pattern) + "/Lenfol.dll";
-    WriteFile(copy, ReadFile(LENFOL_DLL_PATH));
+    const ScratchDir scratch("lenfol-load");
+    const std::string copy = scratch.Path() + "/Lenfol.dll";
+    WriteAll(copy, ReadAll(LENFOL_DLL_PATH));
     for (int load = 1; load <= 2; ++load) {
         SCOPED_TRACE(load);
         StandinClearFaults();
@@ -213,7 +212,6 @@ TEST(LenfolLibraryTest, EachFreshLoadInitialisesTheDialogLibraryOnce) {
         EXPECT_EQ(dlopen(copy.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr)
             << "the library stayed loaded after its last dlclose";
     }
-    std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

@@ -48,13 +48,13 @@ TEST_F(ImportHostileTest, OneMebibyteLineBecomesOneRecordPerPiece) {
     }
     ASSERT_EQ(line.size(), kMiB);
     line += "\n";
-    WriteFile(CamerasPath(), line + "Last\tOne\n");
+    WriteAll(CamerasPath(), line + "Last\tOne\n");
     expected.push_back({0, 0, Body({"Last", "One", "", "", "", "", "", "", "", "0", "None"})});
     MakeDatabase({{0, 1, Body({"stale"})}});
 
     EXPECT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     EXPECT_EQ(ReadDatabase(), expected);
-    EXPECT_EQ(ReadFile(CamerasPath()), line + "Last\tOne\n");
+    EXPECT_EQ(ReadAll(CamerasPath()), line + "Last\tOne\n");
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""}, {20, "Lenfol"}}));
 }
 
@@ -148,13 +148,13 @@ TEST_P(ExportHostileTest, ReadsOnlyTheDeliveredBytes) {
     const BodyCase &c = GetParam();
     MakeDatabase({{0, 4, CaseBody(c)}, {0x10, 1, Body({"After", "It"})}});
     const int32_t status = ExportWithPoisonedBuffer();
-    EXPECT_FALSE(FileExists(TempPath()));
+    EXPECT_FALSE(std::filesystem::exists(TempPath()));
     if (Refused(c, status)) {
-        EXPECT_FALSE(FileExists(CamerasPath()));
+        EXPECT_FALSE(std::filesystem::exists(CamerasPath()));
         return;
     }
     EXPECT_EQ(status, 0);
-    ExpectExported(c, ReadFile(CamerasPath()),
+    ExpectExported(c, ReadAll(CamerasPath()),
                    LineHead(c) + c.lineTail + "After\tIt\t\t\t\t\t\t\t\t \t \tY\t1\tN\tN\n");
 }
 
@@ -163,11 +163,11 @@ TEST_P(ExportHostileTest, WholeHotSyncKeepsTheRecordAndImportsItCut) {
     MakeDatabase({{0, 4, CaseBody(c)}});
     const int32_t status = Sync(kSyncTypeHandheldToDesktop);
     if (Refused(c, status)) {
-        EXPECT_FALSE(FileExists(CamerasPath()));
+        EXPECT_FALSE(std::filesystem::exists(CamerasPath()));
         return;
     }
     ASSERT_EQ(status, 0);
-    const std::string exported = ReadFile(CamerasPath());
+    const std::string exported = ReadAll(CamerasPath());
     ExpectExported(c, exported, LineHead(c) + c.lineTail);
     ASSERT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     const std::vector<HandheldRecord> now = ReadDatabase();
@@ -177,7 +177,7 @@ TEST_P(ExportHostileTest, WholeHotSyncKeepsTheRecordAndImportsItCut) {
     ASSERT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
     // Junk taken into column 1 need not read back as itself.
     if (!RunsIntoJunk(c)) {
-        EXPECT_EQ(ReadFile(CamerasPath()).substr(0, LineHead(c).size()), LineHead(c));
+        EXPECT_EQ(ReadAll(CamerasPath()).substr(0, LineHead(c).size()), LineHead(c));
     }
 }
 
@@ -224,20 +224,20 @@ class CorruptDatabaseTest : public ConduitTest,
 TEST_P(CorruptDatabaseTest, RefusedAndNothingChanges) {
     const auto &[damage, syncType] = GetParam();
     MakeDatabase({{0, 1, Body({"One", "A"})}, {0x10, 2, Body({"Two", "B"})}, {0, 3, Body({"Three", "C"})}});
-    std::string pdb = ReadFile(DatabasePath());
+    std::string pdb = ReadAll(DatabasePath());
     ASSERT_EQ(uint8_t(pdb[77]), 3u);
     damage.apply(&pdb);
-    WriteFile(DatabasePath(), pdb);
+    WriteAll(DatabasePath(), pdb);
     const std::string cameras = "Kept\tList\n";
-    WriteFile(CamerasPath(), cameras);
+    WriteAll(CamerasPath(), cameras);
     StandinClearLog();
 
     const int32_t status = Sync(syncType);
     EXPECT_EQ(status, AnsweredStatus(kStandinErrCorrupt));
     EXPECT_EQ(LogLines(), (std::vector<LogLine>{{19, ""}, {22, "SyncOpenDB failed"}, {21, "Lenfol"}}));
-    EXPECT_EQ(ReadFile(CamerasPath()), cameras);
-    EXPECT_FALSE(FileExists(TempPath()));
-    EXPECT_EQ(ReadFile(DatabasePath()), pdb);
+    EXPECT_EQ(ReadAll(CamerasPath()), cameras);
+    EXPECT_FALSE(std::filesystem::exists(TempPath()));
+    EXPECT_EQ(ReadAll(DatabasePath()), pdb);
     EXPECT_EQ(StandinCallCount("SyncCreateDB"), 0);
 }
 
