@@ -114,10 +114,8 @@ TEST_F(HotsyncConduits, ListsTheRegistrationAndWhatTheLibraryAnswers) {
     EXPECT_NE(r.out.find("\"Lenfol\", version 0x101"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("handheld DB   LenfolDB"), std::string::npos) << r.out;
 
-    standin::ConduitEntry broken{};
+    standin::ConduitEntry broken = LenfolRegistration(scratch_ + "/missing.dll");
     broken.creator = "Xmpl";
-    broken.creatorName = scratch_ + "/missing.dll";
-    broken.hasCreatorName = true;
     ASSERT_EQ(standin::SaveConduits(root_, {broken}), 0);
     ProcessResult missing = Hotsync({"conduits"});
     EXPECT_EQ(missing.exitCode, 0);
@@ -143,15 +141,15 @@ TEST_F(HotsyncWithInstaller, InstallSyncBothWaysThenUninstall) {
     WriteCameras({Camera("Nikon F"), Camera("Leica M3", "Y", "1")});
     ProcessResult sync = Hotsync({"sync", "--type", "3"});
     ASSERT_EQ(sync.exitCode, 0) << sync.out << sync.err;
-    EXPECT_EQ(ReadFile(UserDir() + "/handheld/Lenfol.prc"), ReadFile(LENFOL_PRC));
+    EXPECT_EQ(ReadAll(UserDir() + "/handheld/Lenfol.prc"), ReadAll(LENFOL_PRC));
     EXPECT_EQ(LoadHandheld().records.size(), 2u);
-    const std::string desktop = ReadFile(CamerasPath());
+    const std::string desktop = ReadAll(CamerasPath());
     ASSERT_EQ(Hotsync({"sync", "--type", "2"}).exitCode, 0);
-    EXPECT_EQ(ReadFile(CamerasPath()), desktop);
+    EXPECT_EQ(ReadAll(CamerasPath()), desktop);
 
     // The uninstaller takes the conduit and the desktop files out again and
     // leaves the handheld as it is.
-    const std::string handheld = ReadFile(UserDir() + "/handheld/LenfolDB.pdb");
+    const std::string handheld = ReadAll(UserDir() + "/handheld/LenfolDB.pdb");
     ProcessResult removed =
         RunProcess({bin + "/uninstaller"},
                    {{"HOTSYNC_ROOT", root_}, {"HOTSYNC_ANSWERS", "yes,ok"}, {"HOTSYNC_SLEEP_SCALE", "0"}},
@@ -161,7 +159,7 @@ TEST_F(HotsyncWithInstaller, InstallSyncBothWaysThenUninstall) {
     std::vector<standin::ConduitEntry> conduits;
     ASSERT_EQ(standin::LoadConduits(root_, &conduits), 0);
     EXPECT_TRUE(conduits.empty());
-    EXPECT_EQ(ReadFile(UserDir() + "/handheld/LenfolDB.pdb"), handheld);
+    EXPECT_EQ(ReadAll(UserDir() + "/handheld/LenfolDB.pdb"), handheld);
     ProcessResult idle = Hotsync({"sync", "--type", "2"});
     EXPECT_EQ(idle.exitCode, 0) << idle.out << idle.err;
     EXPECT_FALSE(fs::exists(CamerasPath()));
@@ -213,7 +211,7 @@ TEST_F(HotsyncProgress, ShowsOnATerminal) {
 // ---- The shipped samples
 
 TEST(HotsyncSamples, CamerasTxtCoversWhatTheDemoShows) {
-    std::istringstream in(ReadFile(SAMPLES_DIR "/Cameras.txt"));
+    std::istringstream in(ReadAll(SAMPLES_DIR "/Cameras.txt"));
     std::string line;
     size_t lines = 0, secret = 0, deleted = 0, longNote = 0, eightBit = 0;
     std::set<std::string> categories;

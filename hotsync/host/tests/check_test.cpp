@@ -29,7 +29,7 @@ class HotsyncCheck : public HostTest, public ::testing::WithParamInterface<Check
 protected:
     ProcessResult Check(const std::string &content, const Environment &env = {}) {
         const std::string path = scratch_ + "/Cameras.txt";
-        WriteFile(path, content);
+        WriteAll(path, content);
         ProcessResult r = Hotsync({"check", path}, env);
         file_ = path;
         return r;

@@ -18,11 +18,11 @@ protected:
         return Hotsync({"configure"}, {{"HOTSYNC_ANSWERS", answers}});
     }
 
-    std::string Settings() const { return ReadFile(UserDir() + "/sync.ini"); }
+    std::string Settings() const { return ReadAll(UserDir() + "/sync.ini"); }
 
     bool Logged(int activity, const std::string &text) const {
         for (const auto &entry : LogEntries()) {
-            if (entry.first == activity && entry.second == text) return true;
+            if (entry.activity == activity && entry.text == text) return true;
         }
         return false;
     }
@@ -72,13 +72,13 @@ TEST_F(HotsyncConfigure, OneTimeTypeRunsOnceThenTheDefaultReturns) {
     ASSERT_EQ(Configure("ok:1:default").exitCode, 0);
     ASSERT_EQ(Configure("ok:2").exitCode, 0);
     PdbRecord onHandheld;
-    onHandheld.body = BodyOf(Camera("From the handheld"));
+    onHandheld.body = BodyBytes(Camera("From the handheld"));
     onHandheld.attributes = 1;
     SaveHandheld({onHandheld});
     WriteCameras({Camera("From the desktop")});
 
     ASSERT_EQ(Hotsync({"sync"}).exitCode, 0);
-    EXPECT_EQ(ReadFile(CamerasPath()), CameraLine(Camera("From the handheld")));
+    EXPECT_EQ(ReadAll(CamerasPath()), CameraLine(Camera("From the handheld")));
     EXPECT_EQ(Settings(), "[LnFo]\ndefault = 3\n");
 
     WriteCameras({Camera("Edited on the desktop")});
@@ -87,11 +87,11 @@ TEST_F(HotsyncConfigure, OneTimeTypeRunsOnceThenTheDefaultReturns) {
     EXPECT_NE(r.out.find("(type 3), stored default"), std::string::npos) << r.out;
     PdbDatabase db = LoadHandheld();
     ASSERT_EQ(db.records.size(), 1u);
-    EXPECT_EQ(db.records[0].body, BodyOf(Camera("Edited on the desktop")));
+    EXPECT_EQ(db.records[0].body, BodyBytes(Camera("Edited on the desktop")));
 }
 
 TEST_F(HotsyncConfigure, TypeOptionOverridesWithoutUsingUpTheOneTimeType) {
-    WriteFile(UserDir() + "/sync.ini", "[LnFo]\ndefault = 3\nonce = 2\n");
+    WriteAll(UserDir() + "/sync.ini", "[LnFo]\ndefault = 3\nonce = 2\n");
     ProcessResult r = Hotsync({"sync", "--type", "6"});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_TRUE(Logged(-1, "Lensfolio - sync configured to Do Nothing"));
@@ -99,7 +99,7 @@ TEST_F(HotsyncConfigure, TypeOptionOverridesWithoutUsingUpTheOneTimeType) {
 }
 
 TEST_F(HotsyncConfigure, DialogStartsFromTheTypeTheNextSyncWouldUse) {
-    WriteFile(UserDir() + "/sync.ini", "[LnFo]\ndefault = 3\nonce = 2\n");
+    WriteAll(UserDir() + "/sync.ini", "[LnFo]\ndefault = 3\nonce = 2\n");
     // "ok" confirms what the dialog shows. Its make-default switch starts as
     // the dialog library likes: cleared by a kind one, anything by a hostile one.
     ProcessResult r = Configure("ok");
@@ -121,7 +121,7 @@ TEST_F(HotsyncConfigure, BadStoredTypeAndUnknownCreatorAreNamed) {
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("\"XxXx\""), std::string::npos) << unknown.err;
 
-    WriteFile(UserDir() + "/sync.ini", "[LnFo]\ndefault = three\n");
+    WriteAll(UserDir() + "/sync.ini", "[LnFo]\ndefault = three\n");
     ProcessResult bad = Hotsync({"sync"});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("default = \"three\" is not a sync type number"), std::string::npos)

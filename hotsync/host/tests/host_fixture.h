@@ -10,40 +10,15 @@
 #include <utility>
 #include <vector>
 
+#include "desktop.h"
+#include "files.h"
 #include "pdb.h"
+#include "process.h"
+#include "records.h"
 #include "root.h"
-
-struct ProcessResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-using Environment = std::vector<std::pair<std::string, std::string>>;
-
-// Runs `argv` with the test's environment minus every HOTSYNC_ variable but
-// HOTSYNC_HOSTILE, plus `env`, in `cwd` (unchanged when empty), with standard input from
-// /dev/null and both outputs captured.
-ProcessResult RunProcess(const std::vector<std::string> &argv, const Environment &env,
-                         const std::string &cwd = std::string());
-
-std::string ReadFile(const std::string &path);
-void WriteFile(const std::string &path, const std::string &content);
-
-// One line of Cameras.txt from fifteen columns.
-std::string CameraLine(const std::vector<std::string> &columns);
-// Fifteen valid columns named `name`, with the given flags and category.
-std::vector<std::string> Camera(const std::string &name, const std::string &privateFlag = "N",
-                                const std::string &category = "1",
-                                const std::string &deletedFlag = "N");
-// The record body the conduit packs for columns 1 to 11.
-std::vector<uint8_t> BodyOf(const std::vector<std::string> &columns);
 
 class HostTest : public ::testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-
     // hotsync with HOTSYNC_ROOT set to the scratch root, in the C.UTF-8 locale.
     ProcessResult Hotsync(const std::vector<std::string> &args, const Environment &env = {});
     // The root with the user NAME (ID 1), as init makes it; the registration
@@ -61,11 +36,11 @@ protected:
     void SaveHandheld(const std::vector<PdbRecord> &records);
     // Every file below the root with its content.
     std::map<std::string, std::string> Snapshot() const;
-    // The log file's entries as (activity, text).
-    std::vector<std::pair<int, std::string>> LogEntries() const;
+    std::vector<LogLine> LogEntries() const { return LogFileLines(LogPath()); }
 
-    std::string scratch_;
-    std::string root_;
+    ScratchDir scratchDir_{"hotsync-host-test"};
+    const std::string scratch_ = scratchDir_.Path();
+    const std::string root_ = scratch_ + "/root";
 };
 
 #endif  // LENSFOLIO_HOST_FIXTURE_H

@@ -24,7 +24,7 @@ protected:
 
     static PdbRecord Record(const std::string &name, uint8_t attributes, uint32_t id) {
         PdbRecord record;
-        record.body = BodyOf(Camera(name));
+        record.body = BodyBytes(Camera(name));
         record.attributes = attributes;
         record.uniqueId = id;
         return record;
@@ -60,7 +60,7 @@ TEST_F(HotsyncShow, FullShowsEveryFieldWhole) {
     auto camera = Camera("Leica M3");
     camera[5] = std::string(1000, 'n');
     PdbRecord record;
-    record.body = BodyOf(camera);
+    record.body = BodyBytes(camera);
     SaveHandheld({record});
     ProcessResult r = Hotsync({"show", "--full", "LenfolDB"});
     ASSERT_EQ(r.exitCode, 0) << r.err;

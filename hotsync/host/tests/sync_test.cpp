@@ -21,7 +21,7 @@ protected:
         PdbRecord record;
         record.attributes = attributes;
         record.uniqueId = id;
-        record.body = BodyOf(camera);
+        record.body = BodyBytes(camera);
         return record;
     }
 };
@@ -45,12 +45,12 @@ TEST_F(HotsyncSync, DesktopToHandheldWritesOneRecordPerLiveLine) {
     const uint8_t attributes[] = {1, kPdbRecSecret | 12, 3};
     for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(db.records[i].body, BodyOf(*expected[i]));
+        EXPECT_EQ(db.records[i].body, BodyBytes(*expected[i]));
         EXPECT_EQ(db.records[i].attributes, attributes[i]);
     }
     auto log = LogEntries();
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log[log.size() - 2], std::make_pair(20, std::string("Lenfol")));
+    EXPECT_EQ(log[log.size() - 2], (LogLine{20, "Lenfol"}));
 }
 
 TEST_F(HotsyncSync, HandheldToDesktopWritesEveryLiveRecordAndTidiesTheHandheld) {
@@ -61,14 +61,14 @@ TEST_F(HotsyncSync, HandheldToDesktopWritesEveryLiveRecordAndTidiesTheHandheld) 
     SaveHandheld({Record(live, kPdbRecDirty | 2, 1), Record(secret, kPdbRecSecret | 4, 2),
                   Record(gone, kPdbRecDeleted, 3),
                   Record(archived, kPdbRecDeleted | kPdbRecArchive, 4)});
-    WriteFile(CamerasPath(), "stale line\n");
+    WriteAll(CamerasPath(), "stale line\n");
 
     ProcessResult r = Hotsync({"sync", "--type", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
 
     auto secretLine = secret;
     secretLine[11] = "Y";
-    EXPECT_EQ(ReadFile(CamerasPath()), CameraLine(live) + CameraLine(secretLine));
+    EXPECT_EQ(ReadAll(CamerasPath()), CameraLine(live) + CameraLine(secretLine));
     PdbDatabase db = LoadHandheld();
     ASSERT_EQ(db.records.size(), 2u);
     for (const PdbRecord &record : db.records) EXPECT_EQ(record.attributes & kPdbRecDirty, 0);
@@ -76,12 +76,12 @@ TEST_F(HotsyncSync, HandheldToDesktopWritesEveryLiveRecordAndTidiesTheHandheld) 
 
 TEST_F(HotsyncSync, BothDirectionsGiveTheSameFileBack) {
     WriteCameras({Camera("Canon AE-1", "N", "2"), Camera("Hasselblad 500C/M", "Y", "15")});
-    const std::string before = ReadFile(CamerasPath());
+    const std::string before = ReadAll(CamerasPath());
     ASSERT_EQ(Hotsync({"sync", "--type", "3"}).exitCode, 0);
     fs::remove(CamerasPath());
     ProcessResult r = Hotsync({"sync", "--type", "2"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ReadFile(CamerasPath()), before);
+    EXPECT_EQ(ReadAll(CamerasPath()), before);
 }
 
 TEST_F(HotsyncSync, QueuedFilesAreInstalledAndAMissingOneIsOnlyLogged) {
@@ -95,23 +95,20 @@ TEST_F(HotsyncSync, QueuedFilesAreInstalledAndAMissingOneIsOnlyLogged) {
 
     ProcessResult r = Hotsync({"sync", "--type", "3"});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    EXPECT_EQ(ReadFile(UserDir() + "/handheld/Lenfol.prc"), ReadFile(present));
+    EXPECT_EQ(ReadAll(UserDir() + "/handheld/Lenfol.prc"), ReadAll(present));
     EXPECT_FALSE(fs::exists(standin::QueuePath(root_, user)));
     EXPECT_EQ(LoadHandheld().records.size(), 1u);
     bool logged = false;
     for (const auto &entry : LogEntries()) {
-        logged |= entry.first == 103 &&
-                  entry.second == "Could not install " + missing + ": file not found";
+        logged |= entry.activity == 103 &&
+                  entry.text == "Could not install " + missing + ": file not found";
     }
-    EXPECT_TRUE(logged) << ReadFile(LogPath());
+    EXPECT_TRUE(logged) << ReadAll(LogPath());
 }
 
 TEST_F(HotsyncSync, MissingConduitLibraryFailsTheSyncAndNamesIt) {
-    standin::ConduitEntry broken;
-    broken.creator = "LnFo";
-    broken.creatorName = scratch_ + "\\nowhere\\Lenfol.dll";
-    broken.hasCreatorName = true;
-    ASSERT_EQ(standin::SaveConduits(root_, {broken}), 0);
+    const std::string library = scratch_ + "\\nowhere\\Lenfol.dll";
+    ASSERT_EQ(standin::SaveConduits(root_, {LenfolRegistration(library)}), 0);
     ProcessResult r = Hotsync({"sync"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(scratch_ + "/nowhere/Lenfol.dll"), std::string::npos) << r.err;
@@ -137,14 +134,14 @@ struct Damage {
 class HotsyncCorrupt : public HotsyncSync, public ::testing::WithParamInterface<Damage> {};
 
 TEST_P(HotsyncCorrupt, SyncAndShowSayWhichFileIsCorrupt) {
-    WriteFile(HandheldDb(), GetParam().bytes);
+    WriteAll(HandheldDb(), GetParam().bytes);
     WriteCameras({Camera("Nikon F")});
-    const std::string desktop = ReadFile(CamerasPath());
+    const std::string desktop = ReadAll(CamerasPath());
 
     ProcessResult r = Hotsync({"sync", "--type", "2"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find(HandheldDb() + " is corrupt"), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile(CamerasPath()), desktop);
+    EXPECT_EQ(ReadAll(CamerasPath()), desktop);
 
     ProcessResult shown = Hotsync({"show", "LenfolDB"});
     EXPECT_EQ(shown.exitCode, 2);
@@ -198,7 +195,7 @@ TEST_F(HotsyncSync, NoBackupWhenTheHandheldIsOnlyRead) {
 TEST_F(HotsyncSync, DryRunReportsTheChangesAndTouchesNothing) {
     SaveHandheld({Record(Camera("Old Camera"), kPdbRecDirty | 1, 1)});
     WriteCameras({Camera("Nikon F"), Camera("Leica M3", "Y", "1")});
-    WriteFile(UserDir() + "/sync.ini", "[LnFo]\ndefault = 2\nonce = 3\n");
+    WriteAll(UserDir() + "/sync.ini", "[LnFo]\ndefault = 2\nonce = 3\n");
     standin::UserEntry user{"Ada Lovelace", 1, "AdaLovelace"};
     ASSERT_EQ(standin::AppendQueue(root_, user, scratch_ + "/Missing.prc"), 0);
     const auto before = Snapshot();
