@@ -22,19 +22,12 @@ std::string Prompt(const std::string &name) {
     return "Press Yes if you want to install the Lensfolio to " + name + "'s backup conduit.";
 }
 
-void ExpectBox(const BoxRequest &box, const std::string &text, const std::string &title,
-               uint32_t style) {
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.title, title);
-    EXPECT_EQ(box.style, style);
-}
-
 class InstallerTest : public SetupScratch {
 protected:
     void SetUp() override {
         SetupScratch::SetUp();
-        WriteFile(cwd_ / "Lenfol.dll", "conduit library, new build");
-        WriteFile(cwd_ / "Lenfol.prc", "handheld application");
+        WriteAll(cwd_ / "Lenfol.dll", "conduit library, new build");
+        WriteAll(cwd_ / "Lenfol.prc", "handheld application");
     }
 
     std::vector<standin::UserEntry> AddFiveUsers() {
@@ -60,7 +53,7 @@ protected:
     void ExpectLibraryPlaced(const standin::UserEntry &user) {
         fs::path library = UserPath(user.directory, kLibraryPiece);
         ASSERT_TRUE(fs::exists(library));
-        EXPECT_EQ(ReadFile(library), "conduit library, new build");
+        EXPECT_EQ(ReadAll(library), "conduit library, new build");
     }
 };
 
@@ -175,7 +168,7 @@ TEST_F(InstallerTest, ExistingRegistrationIsKeptAndTheLibraryReplaced) {
     old.hasCreatorName = true;
     Register(old);
     fs::create_directories(UserPath(user.directory, "\\Lenfol\\Conduit"));
-    WriteFile(UserPath(user.directory, kLibraryPiece), "old build");
+    WriteAll(UserPath(user.directory, kLibraryPiece), "old build");
 
     ProgramRun run = Run(kInstaller, "yes");
     ASSERT_EQ(run.boxes.size(), 2u);
@@ -285,7 +278,7 @@ protected:
             directory /= std::string(piece, 'c');
         }
         fs::create_directories(directory);
-        WriteFile(directory / "Lenfol.dll", "conduit library, new build");
+        WriteAll(directory / "Lenfol.dll", "conduit library, new build");
         return directory;
     }
 };

@@ -1,21 +1,11 @@
 #include "setup_harness.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include "process.h"
 
 namespace fs = std::filesystem;
 
 const char kInstaller[] = INSTALLER_PATH;
 const char kUninstaller[] = UNINSTALLER_PATH;
-
-extern char **environ;
 
 namespace {
 
@@ -34,51 +24,22 @@ std::string Unescape(const std::string &field) {
 
 std::vector<std::vector<std::string>> ReadRecords(const fs::path &path) {
     std::vector<std::vector<std::string>> records;
-    std::istringstream lines(fs::exists(path) ? ReadFile(path) : std::string());
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (const std::string &line : Lines(ReadAll(path))) {
         std::vector<std::string> fields;
-        size_t start = 0;
-        for (;;) {
-            size_t tab = line.find('\t', start);
-            fields.push_back(Unescape(line.substr(start, tab == std::string::npos ? tab : tab - start)));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
+        for (const std::string &field : Split(line, '\t')) fields.push_back(Unescape(field));
         records.push_back(fields);
     }
     return records;
 }
 
-std::vector<std::string> ChildEnvironment(const std::vector<std::string> &settings) {
-    std::vector<std::string> environment;
-    // Hostile mode, when the test runs in it, holds for its programs too.
-    for (char **entry = environ; *entry; ++entry) {
-        if (std::strncmp(*entry, "HOTSYNC_", 8) != 0 ||
-            std::strncmp(*entry, "HOTSYNC_HOSTILE=", 16) == 0) {
-            environment.push_back(*entry);
-        }
-    }
-    environment.insert(environment.end(), settings.begin(), settings.end());
-    return environment;
-}
-
-// Never returns: the child's stdin is /dev/null so no answer is ever asked on
-// a terminal.
-void ExecChild(const char *program, const fs::path &directory, const fs::path &errors,
-               std::vector<char *> &environment) {
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0 ||
-        chdir(directory.c_str()) != 0) {
-        _exit(126);
-    }
-    char *argv[] = {const_cast<char *>(program), nullptr};
-    execve(program, argv, environment.data());
-    _exit(127);
-}
-
 }  // namespace
+
+void ExpectBox(const BoxRequest &box, const std::string &text, const std::string &title,
+               uint32_t style) {
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.title, title);
+    EXPECT_EQ(box.style, style);
+}
 
 std::vector<const PlatformCall *> ProgramRun::CallsOf(const std::string &operation) const {
     std::vector<const PlatformCall *> found;
@@ -102,30 +63,14 @@ bool ProgramRun::AnyInjected() const {
 }
 
 void SetupScratch::SetUp() {
-    const char *tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/lensfolio-setup-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    scratch_ = pattern;
-    root_ = scratch_ / "root";
-    cwd_ = scratch_ / "cwd";
+    ASSERT_FALSE(scratch_.empty());
     fs::create_directories(root_);
     fs::create_directories(cwd_);
 }
 
-void SetupScratch::TearDown() {
-    std::error_code ignored;
-    fs::remove_all(scratch_, ignored);
-}
-
 standin::UserEntry SetupScratch::AddUser(const std::string &name, uint32_t id,
                                          const std::string &directory) {
-    standin::UserEntry user;
-    user.name = name;
-    user.id = id;
-    user.directory = directory;
-    fs::create_directories(root_ / directory);
-    EXPECT_EQ(standin::AddUser(root_.string(), user), 0) << name;
-    return user;
+    return AddUserDir(root_.string(), name, id, directory);
 }
 
 void SetupScratch::Register(const standin::ConduitEntry &conduit) {
@@ -155,26 +100,15 @@ ProgramRun SetupScratch::Run(const char *program, const std::string &answers,
     std::string tag = std::to_string(++runs);
     fs::path boxLog = scratch_ / ("boxes-" + tag + ".log");
     fs::path trace = scratch_ / ("trace-" + tag + ".log");
-    fs::path errors = scratch_ / ("stderr-" + tag + ".txt");
-    std::vector<std::string> settings = {
-        "HOTSYNC_ROOT=" + root_.string(), "HOTSYNC_ANSWERS=" + answers,
-        "HOTSYNC_SLEEP_SCALE=0",          "HOTSYNC_BOX_LOG=" + boxLog.string(),
-        "HOTSYNC_TRACE=" + trace.string()};
-    if (!faults.empty()) settings.push_back("HOTSYNC_FAIL=" + faults);
-    std::vector<std::string> environment = ChildEnvironment(settings);
-    std::vector<char *> pointers;
-    for (std::string &entry : environment) pointers.push_back(entry.data());
-    pointers.push_back(nullptr);
-
+    Environment settings = {{"HOTSYNC_ROOT", root_.string()}, {"HOTSYNC_ANSWERS", answers},
+                            {"HOTSYNC_SLEEP_SCALE", "0"}, {"HOTSYNC_BOX_LOG", boxLog.string()},
+                            {"HOTSYNC_TRACE", trace.string()}};
+    if (!faults.empty()) settings.emplace_back("HOTSYNC_FAIL", faults);
+    const ProcessResult child =
+        RunProcess({program}, settings, (directory.empty() ? cwd_ : directory).string());
     ProgramRun run;
-    pid_t child = fork();
-    if (child == 0) ExecChild(program, directory.empty() ? cwd_ : directory, errors, pointers);
-    EXPECT_GT(child, 0);
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-        run.exitCode = WEXITSTATUS(status);
-    }
-    run.errorOutput = fs::exists(errors) ? ReadFile(errors) : std::string();
+    run.exitCode = child.exitCode;
+    run.errorOutput = child.out + child.err;
     EXPECT_EQ(run.exitCode, 0) << program << " " << faults << "\n" << run.errorOutput;
     for (const std::vector<std::string> &fields : ReadRecords(boxLog)) {
         EXPECT_EQ(fields.size(), 4u);
@@ -202,26 +136,4 @@ fs::path SetupScratch::UserPath(const std::string &directory, const std::string 
         if (c == '\\') c = '/';
     }
     return fs::path(root_.string() + "/" + directory + relative);
-}
-
-void WriteFile(const fs::path &path, const std::string &contents) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-    ASSERT_TRUE(out.good()) << path;
-}
-
-std::string ReadFile(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    return contents.str();
-}
-
-std::vector<std::string> ListTree(const fs::path &directory) {
-    std::vector<std::string> entries;
-    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(directory)) {
-        entries.push_back(fs::relative(entry.path(), directory).string());
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "desktop.h"
+#include "files.h"
 #include "root.h"
 
 struct BoxRequest {
@@ -38,13 +40,15 @@ struct ProgramRun {
     bool AnyInjected() const;
 };
 
+void ExpectBox(const BoxRequest &box, const std::string &text, const std::string &title,
+               uint32_t style);
+
 extern const char kInstaller[];
 extern const char kUninstaller[];
 
 class SetupScratch : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // Adds a user and creates the user's directory below the root.
     standin::UserEntry AddUser(const std::string &name, uint32_t id, const std::string &directory);
@@ -65,14 +69,10 @@ protected:
     std::string UserPathText(const standin::UserEntry &user, const std::string &piece) const;
     std::filesystem::path UserPath(const std::string &directory, const std::string &piece) const;
 
-    std::filesystem::path scratch_;
-    std::filesystem::path root_;
-    std::filesystem::path cwd_;
+    ScratchDir scratchDir_{"lensfolio-setup"};
+    const std::filesystem::path scratch_ = scratchDir_.Path();
+    const std::filesystem::path root_ = scratch_ / "root";
+    const std::filesystem::path cwd_ = scratch_ / "cwd";
 };
-
-void WriteFile(const std::filesystem::path &path, const std::string &contents);
-std::string ReadFile(const std::filesystem::path &path);
-// Every file and directory below `directory`, relative, sorted.
-std::vector<std::string> ListTree(const std::filesystem::path &directory);
 
 #endif  // LENSFOLIO_SETUP_HARNESS_H

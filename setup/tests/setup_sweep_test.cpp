@@ -133,18 +133,15 @@ void ExpectClosing(const ProgramRun &run, size_t boxRequests, const Closing &clo
     for (const BoxRequest &box : run.boxes) prompts += box.title == promptTitle;
     EXPECT_EQ(prompts, boxRequests - (closing.text.empty() ? 0 : 1));
     if (closing.text.empty()) return;
-    const BoxRequest &last = run.boxes.back();
-    EXPECT_EQ(last.text, closing.text);
-    EXPECT_EQ(last.title, closing.title);
-    EXPECT_EQ(last.style, closing.style);
+    ExpectBox(run.boxes.back(), closing.text, closing.title, closing.style);
 }
 
 class SetupSweep : public SetupScratch {
 protected:
     void SetUp() override {
         SetupScratch::SetUp();
-        WriteFile(cwd_ / "Lenfol.dll", "library");
-        WriteFile(cwd_ / "Lenfol.prc", "application");
+        WriteAll(cwd_ / "Lenfol.dll", "library");
+        WriteAll(cwd_ / "Lenfol.prc", "application");
         users_ = {AddUser("Alice", 11, "alice"), AddUser("Bob", 22, "bob")};
         pristine_ = scratch_ / "pristine";
         fs::copy(root_, pristine_, fs::copy_options::recursive);
@@ -281,7 +278,7 @@ protected:
         SetupSweep::SetUp();
         for (const standin::UserEntry &user : users_) {
             fs::create_directories(root_ / user.directory / "Lenfol" / "Conduit");
-            for (size_t i = 2; i < kLayout.size(); ++i) WriteFile(root_ / user.directory / kLayout[i], kLayout[i]);
+            for (size_t i = 2; i < kLayout.size(); ++i) WriteAll(root_ / user.directory / kLayout[i], kLayout[i]);
         }
         standin::ConduitEntry conduit;
         conduit.creator = "LnFo";

@@ -23,28 +23,16 @@ std::string Prompt(const std::string &name) {
     return "Press OK if you want to remove the Lensfolio from " + name + "'s backup conduit.";
 }
 
-void ExpectBox(const BoxRequest &box, const std::string &text, const std::string &title,
-               uint32_t style) {
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.title, title);
-    EXPECT_EQ(box.style, style);
-}
-
 class UninstallerTest : public SetupScratch {
 protected:
     void SetUp() override {
         SetupScratch::SetUp();
-        standin::ConduitEntry conduit;
-        conduit.creator = "LnFo";
-        conduit.conduitType = 1;
-        conduit.creatorName = "C:\\HotSync\\x\\Lenfol\\Conduit\\Lenfol.dll";
-        conduit.hasCreatorName = true;
-        Register(conduit);
+        Register(LenfolRegistration("C:\\HotSync\\x\\Lenfol\\Conduit\\Lenfol.dll"));
     }
 
     void MakeLayout(const standin::UserEntry &user) {
         fs::create_directories(root_ / user.directory / "Lenfol" / "Conduit");
-        for (const std::string &file : kLayoutFiles) WriteFile(root_ / user.directory / file, file);
+        for (const std::string &file : kLayoutFiles) WriteAll(root_ / user.directory / file, file);
     }
 
     bool Registered() const {
@@ -160,7 +148,7 @@ TEST_F(UninstallerTest, UserWithoutTheLayoutStillSucceeds) {
 TEST_F(UninstallerTest, ExtraFileKeepsTheApplicationDirectory) {
     standin::UserEntry ann = AddUser("Ann", 1, "Ann");
     MakeLayout(ann);
-    WriteFile(root_ / "Ann" / "Lenfol" / "Notes.txt", "mine");
+    WriteAll(root_ / "Ann" / "Lenfol" / "Notes.txt", "mine");
     ProgramRun run = Run(kUninstaller, "yes");
     ASSERT_EQ(run.boxes.size(), 2u);
     ExpectBox(run.boxes[1], kSuccess, "Lensfolio: Success", 64);
@@ -181,10 +169,10 @@ TEST_F(UninstallerTest, HotSyncDirectoryFailureTitleHasNoErrorWord) {
 TEST_F(UninstallerTest, UndoesWhatTheInstallerDid) {
     standin::UserEntry ann = AddUser("Ann", 1, "Ann");
     ASSERT_EQ(standin::SaveConduits(root_.string(), {}), 0);
-    WriteFile(cwd_ / "Lenfol.dll", "library");
-    WriteFile(cwd_ / "Lenfol.prc", "application");
+    WriteAll(cwd_ / "Lenfol.dll", "library");
+    WriteAll(cwd_ / "Lenfol.prc", "application");
     Run(kInstaller, "yes");
-    WriteFile(root_ / "Ann" / "Lenfol" / "Cameras.txt", "camera list");
+    WriteAll(root_ / "Ann" / "Lenfol" / "Cameras.txt", "camera list");
     ASSERT_TRUE(Registered());
 
     ProgramRun run = Run(kUninstaller, "yes");
