@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "files.h"
 #include "standin.h"
 
 namespace {
@@ -17,17 +18,9 @@ namespace fs = std::filesystem;
 
 constexpr int32_t kInjected = 0x10C;
 
-std::string FileText(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/log_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         unsetenv("HOTSYNC_LOG");
         StandinSetLogFile(nullptr);
         StandinClearLog();
@@ -38,10 +31,10 @@ protected:
         StandinSetLogFile(nullptr);
         StandinClearLog();
         StandinClearFaults();
-        fs::remove_all(dir_);
     }
 
-    std::string dir_;
+    ScratchDir scratch_{"log_test"};
+    const std::string dir_ = scratch_.Path();
 };
 
 TEST_F(LogTest, KeepsEntriesInOrder) {
@@ -86,7 +79,7 @@ TEST_F(LogTest, WritesOneEscapedLinePerEntry) {
     EXPECT_EQ(LogAddEntry("tab\there", 22, 0), 0);
     EXPECT_EQ(LogAddFormattedEntry(22, 0, "two%clines", '\n'), 0);
     EXPECT_EQ(LogAddEntry("C:\\dir\\n", 20, 0), 0);
-    EXPECT_EQ(FileText(path),
+    EXPECT_EQ(ReadAll(path),
               "earlier\n19\t\n22\ttab\\there\n22\ttwo\\nlines\n20\tC:\\\\dir\\\\n\n");
     EXPECT_STREQ(StandinLogText(1), "tab\there");  // memory keeps the text as given
 }
@@ -99,8 +92,8 @@ TEST_F(LogTest, TheFileComesFromTheEnvironmentUnlessChosen) {
     EXPECT_EQ(LogAddEntry("to env", 22, 0), 0);
     StandinSetLogFile(chosen.c_str());
     EXPECT_EQ(LogAddEntry("to chosen", 22, 0), 0);
-    EXPECT_EQ(FileText(fromEnv), "22\tto env\n");
-    EXPECT_EQ(FileText(chosen), "22\tto chosen\n");
+    EXPECT_EQ(ReadAll(fromEnv), "22\tto env\n");
+    EXPECT_EQ(ReadAll(chosen), "22\tto chosen\n");
     unsetenv("HOTSYNC_LOG");
     StandinSetLogFile("");
     EXPECT_EQ(LogAddEntry("memory only", 22, 0), 0);
@@ -135,7 +128,7 @@ TEST_P(LogFaultTest, AFiredFaultDropsTheEntry) {
     EXPECT_EQ(GetParam().add("fourth"), kInjected);
     ASSERT_EQ(StandinLogCount(), 1u);
     EXPECT_STREQ(StandinLogText(0), "second");
-    EXPECT_EQ(FileText(path), "22\tsecond\n");
+    EXPECT_EQ(ReadAll(path), "22\tsecond\n");
     EXPECT_EQ(StandinCallCount(GetParam().name), 4);
 }
 

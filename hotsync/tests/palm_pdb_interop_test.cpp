@@ -4,10 +4,8 @@
 // Perl and Palm::PDB are build dependencies (scripts/deps.sh): without them
 // these tests fail rather than skip.
 #include <gtest/gtest.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "pdb.h"
+#include "process.h"
+#include "records.h"
 #include "standin.h"
 
 namespace {
@@ -25,38 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kScripts = TEST_SOURCE_DIR;
-
-struct RunResult {
-    int exitCode = -1;
-    std::string output;  // standard output
-    std::string errors;  // standard error: Palm::PDB warns there, e.g. on empty records
-};
-
-std::string Quote(const std::string &s) {
-    std::string quoted = "'";
-    for (char c : s) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string ReadFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs a shell command; `scratch` is a directory for its standard error.
-RunResult RunShell(const std::string &command, const std::string &scratch) {
-    RunResult result;
-    const std::string errors = scratch + "/stderr.txt";
-    FILE *pipe = popen((command + " 2>" + Quote(errors)).c_str(), "r");
-    if (pipe == nullptr) return result;
-    char chunk[4096];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) result.output.append(chunk, n);
-    int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.errors = ReadFile(errors);
-    return result;
-}
 
 std::string Hex(const std::string &bytes) {
     static const char digits[] = "0123456789abcdef";
@@ -77,9 +46,6 @@ std::string Binary(size_t length) {
 class PalmPdbInteropTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/palm_pdb_interop_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         StandinSetHandheldDir(dir_.c_str());
         StandinClearFaults();
         ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
@@ -88,23 +54,23 @@ protected:
         EXPECT_EQ(StandinOpenDatabaseCount(), 0);
         SyncUnRegisterConduit(conduit_);
         StandinSetHandheldDir(nullptr);
-        fs::remove_all(dir_);
     }
 
     std::string Path(const std::string &name) const { return dir_ + "/" + name + ".pdb"; }
 
-    RunResult Dump(const std::string &name) {
-        return RunShell("perl " + Quote(kScripts + "/pdb_dump.pl") + " " + Quote(Path(name)), dir_);
+    ProcessResult Dump(const std::string &name) {
+        return RunProcess({"/usr/bin/perl", kScripts + "/pdb_dump.pl", Path(name)}, {});
     }
 
-    std::string dir_;
+    ScratchDir scratch_{"palm_pdb_interop"};
+    const std::string dir_ = scratch_.Path();
     ConduitHandle conduit_ = 0;
 };
 
 TEST_F(PalmPdbInteropTest, PerlAndPalmPdbAreInstalled) {
-    RunResult r = RunShell("perl -MPalm::PDB -MPalm::Raw -e 'print qq(ok)'", dir_);
-    EXPECT_EQ(r.exitCode, 0) << r.errors;
-    EXPECT_EQ(r.output, "ok") << "install libpalm-pdb-perl (scripts/deps.sh)";
+    ProcessResult r = RunProcess({"/usr/bin/perl", "-MPalm::PDB", "-MPalm::Raw", "-e", "print qq(ok)"}, {});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "ok") << "install libpalm-pdb-perl (scripts/deps.sh)";
 }
 
 // A record as the stand-in is asked to write it and as Palm::PDB must see it.
@@ -127,24 +93,12 @@ TEST_F(PalmPdbInteropTest, PalmPdbReadsWhatTheStandInWrites) {
         {0x20, 5, "busy", "Busy", "-"},
         {0x10, 15, "secret", "Secret", "15"},
     };
-    SyncCreateRequest create{};
-    create.creator = 0x4C6E466F;
-    create.dbType = 0x4974656D;
-    strcpy(create.name, "LenfolDB");
-    ASSERT_EQ(SyncCreateDB(&create), 0);
-    std::vector<uint32_t> ids;
-    for (const Written &w : records) {
-        SyncRecordRequest request{};
-        request.dbHandle = create.dbHandle;
-        request.attributes = w.attributes;
-        request.category = w.category;
-        request.recordSize = static_cast<uint32_t>(w.body.size());
-        request.buffer = const_cast<char *>(w.body.data());
-        ASSERT_EQ(SyncWriteRec(&request), 0);
-        uint32_t id = request.recordId;  // a packed field: copy before binding a reference
-        ids.push_back(id);
-    }
-    ASSERT_EQ(SyncCloseDB(create.dbHandle), 0);
+    uint8_t db = 0;
+    ASSERT_EQ(CreateDatabase("LenfolDB", &db), 0);
+    std::vector<uint32_t> ids(records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        ASSERT_EQ(WriteRecord(db, records[i].attributes, records[i].category, records[i].body, &ids[i]), 0);
+    ASSERT_EQ(SyncCloseDB(db), 0);
 
     std::ostringstream expected;
     expected << "name LenfolDB\ncreator LnFo\ntype Item\nrecords " << records.size() << "\n";
@@ -153,9 +107,9 @@ TEST_F(PalmPdbInteropTest, PalmPdbReadsWhatTheStandInWrites) {
                  << " category=" << records[i].perlCategory << " data=" << Hex(records[i].body)
                  << "\n";
     }
-    RunResult dump = Dump("LenfolDB");
-    EXPECT_EQ(dump.exitCode, 0) << dump.errors;
-    EXPECT_EQ(dump.output, expected.str());
+    ProcessResult dump = Dump("LenfolDB");
+    EXPECT_EQ(dump.exitCode, 0) << dump.err;
+    EXPECT_EQ(dump.out, expected.str());
 }
 
 // A record as Palm::PDB is asked to write it and as the sync manager reports it.
@@ -178,14 +132,14 @@ TEST_F(PalmPdbInteropTest, TheStandInReadsWhatPalmPdbWrites) {
         {0x0A0B0C, "dirty", 15, std::string(3000, 'x'), 0x40, 15},
         {0xFFFFFF, "secret", 9, "top id", 0x10, 9},
     };
-    std::string command = "perl " + Quote(kScripts + "/pdb_make.pl") + " " + Quote(Path("FromPerl")) +
-                          " FromPerl LnFo Item 1191936";
+    std::vector<std::string> command = {"/usr/bin/perl", kScripts + "/pdb_make.pl", Path("FromPerl"),
+                                        "FromPerl", "LnFo", "Item", "1191936"};
     for (const Made &m : records) {
-        command += " " + std::to_string(m.id) + ":" + m.flags + ":" + std::to_string(m.category) +
-                   ":" + Hex(m.body);
+        command.push_back(std::to_string(m.id) + ":" + m.flags + ":" + std::to_string(m.category) +
+                          ":" + Hex(m.body));
     }
-    RunResult made = RunShell(command, dir_);
-    ASSERT_EQ(made.exitCode, 0) << made.errors;
+    ProcessResult made = RunProcess(command, {});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
 
     PdbDatabase file;
     ASSERT_EQ(PdbLoad(Path("FromPerl"), &file), 0);
@@ -229,13 +183,13 @@ TEST_F(PalmPdbInteropTest, TheStandInReadsWhatPalmPdbWrites) {
     ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);
     ASSERT_EQ(SyncResetSyncFlags(db), 0);
     ASSERT_EQ(SyncCloseDB(db), 0);
-    RunResult dump = Dump("FromPerl");
-    ASSERT_EQ(dump.exitCode, 0) << dump.errors;
-    EXPECT_NE(dump.output.find("records 5\n"), std::string::npos) << dump.output;
-    EXPECT_EQ(dump.output.find("Dirty"), std::string::npos) << dump.output;
-    EXPECT_NE(dump.output.find("record id=16777215 flags=Secret category=9 data=" + Hex("top id")),
+    ProcessResult dump = Dump("FromPerl");
+    ASSERT_EQ(dump.exitCode, 0) << dump.err;
+    EXPECT_NE(dump.out.find("records 5\n"), std::string::npos) << dump.out;
+    EXPECT_EQ(dump.out.find("Dirty"), std::string::npos) << dump.out;
+    EXPECT_NE(dump.out.find("record id=16777215 flags=Secret category=9 data=" + Hex("top id")),
               std::string::npos)
-        << dump.output;
+        << dump.out;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "standin.h"
 
 namespace {
@@ -166,18 +167,12 @@ TEST(PdbTest, RefusesMoreThan65535Records) {
 
 class PdbFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pdb_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     size_t FileCount() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
     }
 
-    std::string dir_;
+    ScratchDir scratch_{"pdb_test"};
+    const std::string dir_ = scratch_.Path();
 };
 
 TEST_F(PdbFileTest, SavesAndLoads) {

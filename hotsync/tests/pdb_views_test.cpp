@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
+#include "records.h"
 #include "standin.h"
 
 namespace {
@@ -29,11 +31,6 @@ Bytes Pattern(size_t size, uint32_t seed) {
     Bytes b(size);
     for (size_t i = 0; i < size; ++i) b[i] = static_cast<uint8_t>(seed * 131 + i * 7 + (i >> 8));
     return b;
-}
-
-std::string FileText(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 PdbDatabase Header() {
@@ -50,16 +47,10 @@ PdbDatabase Header() {
     return db;
 }
 
-class ScratchDir : public ::testing::Test {
+class ScratchTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pdb_views_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string dir_;
+    ScratchDir scratch_{"pdb_views_test"};
+    const std::string dir_ = scratch_.Path();
 };
 
 // ---- Writing from views ---------------------------------------------------------
@@ -97,7 +88,7 @@ const Layout kLayouts[] = {
     {"reversed large", Many(3, 200000), Placement::Reversed},
 };
 
-class PdbViewsTest : public ScratchDir, public ::testing::WithParamInterface<Layout> {
+class PdbViewsTest : public ScratchTest, public ::testing::WithParamInterface<Layout> {
 protected:
     // The database of the layout, and views of its bodies placed as asked.
     void Build(const Layout &layout) {
@@ -140,7 +131,7 @@ TEST_P(PdbViewsTest, SavesTheBytesSerializeMakes) {
     ASSERT_EQ(PdbSerialize(db_, &expected), 0);
     const std::string path = dir_ + "/Views.pdb";
     ASSERT_EQ(PdbSaveViews(path, db_, views_.data(), views_.size()), 0);
-    EXPECT_EQ(FileText(path), std::string(expected.begin(), expected.end()));
+    EXPECT_EQ(ReadAll(path), std::string(expected.begin(), expected.end()));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "temporary file left";
 }
 
@@ -169,12 +160,12 @@ TEST_P(PdbViewsTest, LoadsWhatPdbLoadLoads) {
     // Written back from where it was read, the file comes out the same.
     const std::string copy = dir_ + "/Copy.pdb";
     ASSERT_EQ(PdbSaveViews(copy, header, records.data(), records.size()), 0);
-    EXPECT_EQ(FileText(copy), FileText(path));
+    EXPECT_EQ(ReadAll(copy), ReadAll(path));
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PdbViewsTest, ::testing::ValuesIn(kLayouts));
 
-using PdbViewsFileTest = ScratchDir;
+using PdbViewsFileTest = ScratchTest;
 
 TEST_F(PdbViewsFileTest, LoadViewsFailsLikeLoadAndLeavesItsTargetsAlone) {
     PdbDatabase sample = Header();
@@ -304,10 +295,10 @@ TEST(PdbStoreTest, CompactionKeepsTheLiveBodiesOnly) {
 
 constexpr uint8_t kReadWrite = kOpenRead | kOpenWrite | kOpenShowSecret;
 
-class SyncManagerStoreTest : public ScratchDir {
+class SyncManagerStoreTest : public ScratchTest {
 protected:
     void SetUp() override {
-        ScratchDir::SetUp();
+        ScratchTest::SetUp();
         StandinSetHandheldDir(dir_.c_str());
         StandinClearFaults();
         ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
@@ -318,7 +309,7 @@ protected:
             SyncCloseDB(static_cast<uint8_t>(h));
         SyncUnRegisterConduit(conduit_);
         StandinSetHandheldDir(nullptr);
-        ScratchDir::TearDown();
+        ScratchTest::TearDown();
     }
 
     std::string Path() const { return dir_ + "/Store.pdb"; }
@@ -331,14 +322,8 @@ protected:
 
     // Writes `body` as record `id` (0: a new one) and returns its ID.
     uint32_t Write(uint8_t db, uint32_t id, const Bytes &body, uint8_t attributes = 0) {
-        SyncRecordRequest request{};
-        request.dbHandle = db;
-        request.recordId = id;
-        request.attributes = attributes;
-        request.recordSize = static_cast<uint32_t>(body.size());
-        request.buffer = const_cast<char *>(reinterpret_cast<const char *>(body.data()));
-        EXPECT_EQ(SyncWriteRec(&request), 0);
-        return request.recordId;
+        EXPECT_EQ(WriteRecord(db, attributes, 0, std::string(body.begin(), body.end()), &id, id), 0);
+        return id;
     }
 
     // What the handle holds, in order, as (ID, body).
@@ -346,18 +331,10 @@ protected:
         uint16_t count = 0;
         EXPECT_EQ(SyncGetDBRecordCount(db, &count), 0);
         std::vector<std::pair<uint32_t, Bytes>> contents;
-        std::vector<char> buffer(65535);
         for (uint16_t i = 0; i < count; ++i) {
-            SyncRecordRequest request{};
-            request.dbHandle = db;
-            request.recordIndex = i;
-            request.bufferSize = 65535;
-            request.buffer = buffer.data();
-            EXPECT_EQ(SyncReadRecordByIndex(&request), 0);
-            const uint8_t *at = reinterpret_cast<const uint8_t *>(buffer.data());
-            // The request is packed: its fields are copied, never bound to a reference.
-            const uint32_t id = request.recordId;
-            contents.emplace_back(id, Bytes(at, at + request.recordSize));
+            const ReadResult read = ReadRecord(db, i);
+            EXPECT_EQ(read.status, 0);
+            contents.emplace_back(read.id, Bytes(read.body.begin(), read.body.end()));
         }
         return contents;
     }

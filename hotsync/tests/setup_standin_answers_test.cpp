@@ -48,7 +48,7 @@ TEST_F(StandinMessageBox, BoxLogHasOneEscapedLinePerCall) {
     MessageBoxA(nullptr, "two\tparts\\", "Title", kConfirm);
     MessageBoxA(nullptr, "failed", nullptr, 0x10);
     unsetenv("HOTSYNC_BOX_LOG");
-    EXPECT_EQ(Slurp(log), "Title\ttwo\\tparts\\\\\t291\t2\nError\tfailed\t16\t0\n");
+    EXPECT_EQ(ReadAll(log), "Title\ttwo\\tparts\\\\\t291\t2\nError\tfailed\t16\t0\n");
 }
 
 using StandinActionDialog = StandinScratch;
@@ -114,7 +114,7 @@ TEST_F(StandinFaultList, EntriesBecomeFaults) {
     EXPECT_EQ(InstallConduit("LnFo", 1), 0);
     EXPECT_EQ(InstallConduit("ABCD", 1), kCondMgrAlreadyInstalled);
     std::string base = scratch_.string();
-    Spit(scratch_ / "a", "x");
+    WriteAll(scratch_ / "a", "x");
     EXPECT_EQ(CopyFileA((base + "/a").c_str(), (base + "/b").c_str(), 0), 0);
     EXPECT_EQ(CopyFileA((base + "/a").c_str(), (base + "/b").c_str(), 0), 0);
     EXPECT_EQ(StandinInjectedCount(), 3);

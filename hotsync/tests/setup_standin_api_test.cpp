@@ -54,7 +54,7 @@ TEST_F(StandinUserData, NameAndDirectoryRespectTheSize) {
 }
 
 TEST_F(StandinUserData, BrokenUsersFileReadsAsNoUsers) {
-    Spit(scratch_ / "users.ini", "not an ini file\n");
+    WriteAll(scratch_ / "users.ini", "not an ini file\n");
     EXPECT_EQ(GetHotSyncUserCount(), 0);
 }
 
@@ -137,7 +137,7 @@ TEST_F(StandinWin32, BackslashesNameDirectories) {
     EXPECT_EQ(CreateDirectoryA((base + "\\Lenfol\\Conduit").c_str(), nullptr), 1);
     EXPECT_TRUE(fs::is_directory(scratch_ / "Lenfol" / "Conduit"));
     EXPECT_EQ(CreateDirectoryA((base + "\\Lenfol").c_str(), nullptr), 0);
-    Spit(scratch_ / "Lenfol" / "f.txt", "x");
+    WriteAll(scratch_ / "Lenfol" / "f.txt", "x");
     EXPECT_EQ(RemoveDirectoryA((base + "\\Lenfol\\").c_str()), 0);
     EXPECT_EQ(DeleteFileA((base + "\\Lenfol\\f.txt").c_str()), 1);
     EXPECT_EQ(DeleteFileA((base + "\\Lenfol\\f.txt").c_str()), 0);
@@ -149,12 +149,12 @@ TEST_F(StandinWin32, BackslashesNameDirectories) {
 TEST_F(StandinWin32, CopyReplacesUnlessAskedNotTo) {
     std::string base = scratch_.string();
     std::string big(200000, 'z');
-    Spit(scratch_ / "src", big);
-    Spit(scratch_ / "dst", "old");
+    WriteAll(scratch_ / "src", big);
+    WriteAll(scratch_ / "dst", "old");
     EXPECT_EQ(CopyFileA((base + "\\src").c_str(), (base + "\\dst").c_str(), 1), 0);
-    EXPECT_EQ(Slurp(scratch_ / "dst"), "old");
+    EXPECT_EQ(ReadAll(scratch_ / "dst"), "old");
     EXPECT_EQ(CopyFileA((base + "\\src").c_str(), (base + "\\dst").c_str(), 0), 1);
-    EXPECT_EQ(Slurp(scratch_ / "dst"), big);
+    EXPECT_EQ(ReadAll(scratch_ / "dst"), big);
     EXPECT_EQ(CopyFileA((base + "\\none").c_str(), (base + "\\dst2").c_str(), 0), 0);
     EXPECT_FALSE(fs::exists(scratch_ / "dst2"));
     EXPECT_EQ(CopyFileA(base.c_str(), (base + "\\dst3").c_str(), 0), 0);

@@ -50,10 +50,10 @@ TEST_F(StandinRootFiles, UsersRoundTripIncludingVeryLongNames) {
 }
 
 TEST_F(StandinRootFiles, UsersFileWithoutAnIdIsCorrupt) {
-    Spit(scratch_ / "users.ini", "[u]\nname = A\ndirectory = a\n");
+    WriteAll(scratch_ / "users.ini", "[u]\nname = A\ndirectory = a\n");
     std::vector<standin::UserEntry> users;
     EXPECT_EQ(standin::LoadUsers(scratch_.string(), &users), kStandinErrCorrupt);
-    Spit(scratch_ / "users.ini", "[u]\nname = A\nid = 12x\ndirectory = a\n");
+    WriteAll(scratch_ / "users.ini", "[u]\nname = A\nid = 12x\ndirectory = a\n");
     EXPECT_EQ(standin::LoadUsers(scratch_.string(), &users), kStandinErrCorrupt);
     EXPECT_TRUE(users.empty());
 }
@@ -96,7 +96,7 @@ TEST_F(StandinRootFiles, QueueAppendsLinesAndClears) {
     ASSERT_EQ(standin::AddUser(scratch_.string(), user), 0);
     ASSERT_EQ(standin::AppendQueue(scratch_.string(), user, "/x/one.prc"), 0);
     ASSERT_EQ(standin::AppendQueue(scratch_.string(), user, "/x/two.pdb"), 0);
-    EXPECT_EQ(Slurp(scratch_ / "a" / "install.queue"), "/x/one.prc\n/x/two.pdb\n");
+    EXPECT_EQ(ReadAll(scratch_ / "a" / "install.queue"), "/x/one.prc\n/x/two.pdb\n");
     ASSERT_EQ(standin::ClearQueue(scratch_.string(), user), 0);
     std::vector<std::string> paths;
     ASSERT_EQ(standin::ReadQueue(scratch_.string(), user, &paths), 0);
@@ -106,7 +106,7 @@ TEST_F(StandinRootFiles, QueueAppendsLinesAndClears) {
 TEST_F(StandinRootFiles, AtomicWriteLeavesNoTemporaryFile) {
     ASSERT_EQ(standin::WriteFileAtomic((scratch_ / "f").string(), "one"), 0);
     ASSERT_EQ(standin::WriteFileAtomic((scratch_ / "f").string(), "two"), 0);
-    EXPECT_EQ(Slurp(scratch_ / "f"), "two");
+    EXPECT_EQ(ReadAll(scratch_ / "f"), "two");
     size_t entries = 0;
     for (const auto &entry : fs::directory_iterator(scratch_)) entries += entry.path() != scratch_ / "f";
     EXPECT_EQ(entries, 0u);

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
 #include "pdb.h"
+#include "records.h"
 #include "standin.h"
 
 namespace {
@@ -26,26 +28,9 @@ namespace fs = std::filesystem;
 constexpr uint8_t kReadWrite = kOpenRead | kOpenWrite | kOpenShowSecret;
 constexpr int32_t kInjected = 0x7E57;
 
-struct ReadResult {
-    int32_t status = -1;
-    uint32_t id = 0;
-    uint8_t attributes = 0;
-    int16_t category = -1;
-    uint32_t size = 0;
-    std::string body;
-};
-
-std::string FileBytes(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class SyncManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/sync_manager_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
         StandinSetHandheldDir(dir_.c_str());
         StandinClearFaults();
         ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
@@ -59,60 +44,14 @@ protected:
         for (ConduitHandle c : extraConduits_) SyncUnRegisterConduit(c);
         SyncUnRegisterConduit(conduit_);
         StandinSetHandheldDir(nullptr);
-        fs::remove_all(dir_);
     }
 
     std::string Path(const std::string &name) const { return dir_ + "/" + name + ".pdb"; }
 
-    int32_t CreateDb(const std::string &name, uint8_t *handle, uint32_t flags = 0) {
-        SyncCreateRequest request{};
-        request.creator = 0x4C6E466F;
-        request.dbType = 0x4974656D;
-        request.dbFlags = flags;
-        // A name of 32 bytes or more is copied unterminated on purpose.
-        memcpy(request.name, name.data(), std::min(name.size(), sizeof request.name));
-        int32_t status = SyncCreateDB(&request);
-        *handle = request.dbHandle;
-        return status;
-    }
-
     uint8_t Create(const std::string &name = "TestDB") {
         uint8_t handle = 0;
-        EXPECT_EQ(CreateDb(name, &handle), 0);
+        EXPECT_EQ(CreateDatabase(name, &handle), 0);
         return handle;
-    }
-
-    int32_t Write(uint8_t db, uint8_t attributes, int16_t category, const std::string &body,
-                  uint32_t *id = nullptr, uint32_t recordId = 0) {
-        SyncRecordRequest request{};
-        request.dbHandle = db;
-        request.recordId = recordId;
-        request.attributes = attributes;
-        request.category = category;
-        request.recordSize = static_cast<uint32_t>(body.size());
-        request.buffer = const_cast<char *>(body.data());
-        int32_t status = SyncWriteRec(&request);
-        if (id != nullptr) *id = request.recordId;
-        return status;
-    }
-
-    ReadResult Read(uint8_t db, uint16_t index, uint16_t bufferSize = 65535) {
-        std::vector<char> buffer(bufferSize + 1, '#');
-        SyncRecordRequest request{};
-        request.dbHandle = db;
-        request.recordIndex = index;
-        request.bufferSize = bufferSize;
-        request.buffer = buffer.data();
-        ReadResult r;
-        r.status = SyncReadRecordByIndex(&request);
-        r.id = request.recordId;
-        r.attributes = request.attributes;
-        r.category = request.category;
-        r.size = request.recordSize;
-        size_t copied = std::min<size_t>(r.size, bufferSize);
-        r.body.assign(buffer.data(), copied);
-        EXPECT_EQ(buffer[copied], '#') << "read wrote past the body";
-        return r;
     }
 
     uint16_t Count(uint8_t db) {
@@ -127,7 +66,8 @@ protected:
         return handle;
     }
 
-    std::string dir_;
+    ScratchDir scratch_{"sync_manager_test"};
+    const std::string dir_ = scratch_.Path();
     ConduitHandle conduit_ = 0;
     std::vector<ConduitHandle> extraConduits_;
 };
@@ -150,9 +90,9 @@ TEST_F(SyncManagerTest, OpeningNeedsARegisteredConduitButHandlesOutliveIt) {
     ASSERT_EQ(SyncUnRegisterConduit(conduit_), 0);
     uint8_t other = 0;
     EXPECT_EQ(SyncOpenDB("TestDB", 0, &other, kReadWrite), kStandinErrNotRegistered);
-    EXPECT_EQ(CreateDb("Second", &other), kStandinErrNotRegistered);
+    EXPECT_EQ(CreateDatabase("Second", &other), kStandinErrNotRegistered);
     EXPECT_FALSE(fs::exists(Path("Second")));
-    EXPECT_EQ(Write(db, 0, 0, "still usable"), 0);
+    EXPECT_EQ(WriteRecord(db, 0, 0, "still usable"), 0);
     EXPECT_EQ(SyncCloseDB(db), 0);
     ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
 }
@@ -191,7 +131,7 @@ TEST_F(SyncManagerTest, ADatabaseOpensOnlyOnce) {
     uint8_t db = Create();
     uint8_t again = 0;
     EXPECT_EQ(SyncOpenDB("TestDB", 0, &again, kReadWrite), kStandinErrExists);
-    EXPECT_EQ(CreateDb("TestDB", &again), kStandinErrExists);
+    EXPECT_EQ(CreateDatabase("TestDB", &again), kStandinErrExists);
     EXPECT_EQ(StandinOpenDatabaseCount(), 1);
     EXPECT_EQ(SyncCloseDB(db), 0);
     EXPECT_EQ(SyncCloseDB(Open("TestDB")), 0);
@@ -199,7 +139,7 @@ TEST_F(SyncManagerTest, ADatabaseOpensOnlyOnce) {
 
 TEST_F(SyncManagerTest, CreateWritesAnEmptyDatabaseAtOnce) {
     uint8_t db = 0;
-    ASSERT_EQ(CreateDb("LenfolDB", &db, 0x0008), 0);
+    ASSERT_EQ(CreateDatabase("LenfolDB", &db, 0x0008), 0);
     EXPECT_GE(db, 1);
     PdbDatabase file;
     ASSERT_EQ(PdbLoad(Path("LenfolDB"), &file), 0);
@@ -216,10 +156,10 @@ TEST_F(SyncManagerTest, CreateWritesAnEmptyDatabaseAtOnce) {
 TEST_F(SyncManagerTest, CreateRefusesAnExistingFileAndBadRequests) {
     std::ofstream(Path("Taken"), std::ios::binary) << "anything";
     uint8_t db = 0;
-    EXPECT_EQ(CreateDb("Taken", &db), kStandinErrExists);
-    EXPECT_EQ(FileBytes(Path("Taken")), "anything");
-    EXPECT_EQ(CreateDb("Res", &db, kPdbAttrResourceDb), kStandinErrBadArgument);
-    EXPECT_EQ(CreateDb("Wide", &db, 0x10000), kStandinErrBadArgument);
+    EXPECT_EQ(CreateDatabase("Taken", &db), kStandinErrExists);
+    EXPECT_EQ(ReadAll(Path("Taken")), "anything");
+    EXPECT_EQ(CreateDatabase("Res", &db, kPdbAttrResourceDb), kStandinErrBadArgument);
+    EXPECT_EQ(CreateDatabase("Wide", &db, 0x10000), kStandinErrBadArgument);
     SyncCreateRequest unterminated{};
     memset(unterminated.name, 'x', sizeof unterminated.name);
     EXPECT_EQ(SyncCreateDB(&unterminated), kStandinErrBadArgument);
@@ -235,7 +175,7 @@ TEST_F(SyncManagerTest, HandlesRunOutAfter255) {
     EXPECT_EQ(*handles.begin(), 1);
     EXPECT_EQ(*handles.rbegin(), 255);
     uint8_t db = 0;
-    EXPECT_EQ(CreateDb("OneTooMany", &db), kStandinErrTooMany);
+    EXPECT_EQ(CreateDatabase("OneTooMany", &db), kStandinErrTooMany);
     EXPECT_EQ(SyncOpenDB("Db0", 0, &db, kReadWrite), kStandinErrExists);
     EXPECT_FALSE(fs::exists(Path("OneTooMany")));
     for (int h : handles) EXPECT_EQ(SyncCloseDB(static_cast<uint8_t>(h)), 0);
@@ -262,14 +202,14 @@ class SyncManagerAttributeTest : public SyncManagerTest,
 TEST_P(SyncManagerAttributeTest, StoresAndReportsAttributesAndCategory) {
     const AttributeCase &c = GetParam();
     uint8_t db = Create();
-    ASSERT_EQ(Write(db, c.attributesIn, c.categoryIn, "body"), 0);
+    ASSERT_EQ(WriteRecord(db, c.attributesIn, c.categoryIn, "body"), 0);
     ASSERT_EQ(SyncCloseDB(db), 0);
     PdbDatabase file;
     ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
     ASSERT_EQ(file.records.size(), 1u);
     EXPECT_EQ(file.records[0].attributes, c.stored);
     db = Open("TestDB");
-    ReadResult r = Read(db, 0);
+    ReadResult r = ReadRecord(db, 0);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.attributes, c.attributesOut);
     EXPECT_EQ(r.category, c.categoryOut);
@@ -294,7 +234,7 @@ TEST_F(SyncManagerTest, WriteRefusesCategoriesOutsideTheNibble) {
     uint8_t db = Create();
     for (int16_t category : {int16_t{-1}, int16_t{16}, int16_t{300}}) {
         SCOPED_TRACE(category);
-        EXPECT_EQ(Write(db, 0, category, "x"), kStandinErrBadArgument);
+        EXPECT_EQ(WriteRecord(db, 0, category, "x"), kStandinErrBadArgument);
     }
     EXPECT_EQ(Count(db), 0);
     EXPECT_EQ(SyncCloseDB(db), 0);
@@ -307,11 +247,11 @@ TEST_F(SyncManagerTest, WriteRefusesBadRequests) {
     request.dbHandle = db;
     request.recordSize = 4;
     EXPECT_EQ(SyncWriteRec(&request), kStandinErrBadArgument);  // no buffer
-    EXPECT_EQ(Write(db, 0, 0, "x", nullptr, 0x1000000), kStandinErrBadArgument);
+    EXPECT_EQ(WriteRecord(db, 0, 0, "x", nullptr, 0x1000000), kStandinErrBadArgument);
     EXPECT_EQ(Count(db), 0);
     request.recordSize = 0;
     EXPECT_EQ(SyncWriteRec(&request), 0);  // an empty body needs no buffer
-    EXPECT_EQ(Read(db, 0).size, 0u);
+    EXPECT_EQ(ReadRecord(db, 0).size, 0u);
     EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
@@ -320,19 +260,19 @@ TEST_F(SyncManagerTest, NewRecordsGetFreshIdsThatAvoidTakenOnes) {
     std::set<uint32_t> taken;
     for (uint32_t id = 1; id <= 40; ++id) {
         uint32_t written = 0;
-        ASSERT_EQ(Write(db, 0, 0, "explicit", &written, id), 0);
+        ASSERT_EQ(WriteRecord(db, 0, 0, "explicit", &written, id), 0);
         EXPECT_EQ(written, id);
         taken.insert(id);
     }
     for (int i = 0; i < 20; ++i) {
         uint32_t id = 0;
-        ASSERT_EQ(Write(db, 0, 0, "fresh", &id), 0);
+        ASSERT_EQ(WriteRecord(db, 0, 0, "fresh", &id), 0);
         EXPECT_NE(id, 0u);
         EXPECT_LE(id, 0xFFFFFFu);
         EXPECT_TRUE(taken.insert(id).second) << "id " << id << " handed out twice";
     }
     EXPECT_EQ(Count(db), 60);
-    for (uint16_t i = 0; i < 60; ++i) EXPECT_EQ(taken.count(Read(db, i).id), 1u);
+    for (uint16_t i = 0; i < 60; ++i) EXPECT_EQ(taken.count(ReadRecord(db, i).id), 1u);
     EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
@@ -346,7 +286,7 @@ TEST_F(SyncManagerTest, FreshIdsWrapPastTheTopWithoutZero) {
     std::set<uint32_t> ids{1};
     for (int i = 0; i < 3; ++i) {
         uint32_t id = 0;
-        ASSERT_EQ(Write(db, 0, 0, "b", &id), 0);
+        ASSERT_EQ(WriteRecord(db, 0, 0, "b", &id), 0);
         EXPECT_NE(id, 0u);
         EXPECT_LE(id, 0xFFFFFFu);
         EXPECT_TRUE(ids.insert(id).second) << id;
@@ -357,34 +297,34 @@ TEST_F(SyncManagerTest, FreshIdsWrapPastTheTopWithoutZero) {
 TEST_F(SyncManagerTest, AKnownIdReplacesThatRecordAnUnknownOneAppends) {
     uint8_t db = Create();
     uint32_t first = 0, second = 0;
-    ASSERT_EQ(Write(db, 0x40, 1, "one", &first), 0);
-    ASSERT_EQ(Write(db, 0x40, 2, "two", &second), 0);
-    ASSERT_EQ(Write(db, 0x10, 7, "TWO!", nullptr, second), 0);
+    ASSERT_EQ(WriteRecord(db, 0x40, 1, "one", &first), 0);
+    ASSERT_EQ(WriteRecord(db, 0x40, 2, "two", &second), 0);
+    ASSERT_EQ(WriteRecord(db, 0x10, 7, "TWO!", nullptr, second), 0);
     EXPECT_EQ(Count(db), 2);
-    ReadResult r = Read(db, 1);
+    ReadResult r = ReadRecord(db, 1);
     EXPECT_EQ(r.id, second);
     EXPECT_EQ(r.body, "TWO!");
     EXPECT_EQ(r.attributes, 0x10);
     EXPECT_EQ(r.category, 7);
     uint32_t chosen = 0;
-    ASSERT_EQ(Write(db, 0, 0, "three", &chosen, 0xABCDEF), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 0, "three", &chosen, 0xABCDEF), 0);
     EXPECT_EQ(chosen, 0xABCDEFu);
     EXPECT_EQ(Count(db), 3);
-    EXPECT_EQ(Read(db, 2).id, 0xABCDEFu);
-    EXPECT_EQ(Read(db, 0).body, "one");
+    EXPECT_EQ(ReadRecord(db, 2).id, 0xABCDEFu);
+    EXPECT_EQ(ReadRecord(db, 0).body, "one");
     EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
 TEST_F(SyncManagerTest, ReadCopiesAtMostTheBufferAndReportsTheFullSize) {
     uint8_t db = Create();
     const std::string big(70000, 'b');
-    ASSERT_EQ(Write(db, 0, 0, "0123456789"), 0);
-    ASSERT_EQ(Write(db, 0, 0, big), 0);
-    ReadResult r = Read(db, 0, 4);
+    ASSERT_EQ(WriteRecord(db, 0, 0, "0123456789"), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 0, big), 0);
+    ReadResult r = ReadRecord(db, 0, 4);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.size, 10u);
     EXPECT_EQ(r.body, "0123");
-    r = Read(db, 1, 65535);
+    r = ReadRecord(db, 1, 65535);
     EXPECT_EQ(r.size, 70000u);
     EXPECT_EQ(r.body, big.substr(0, 65535));
     SyncRecordRequest sizeOnly{};
@@ -393,45 +333,45 @@ TEST_F(SyncManagerTest, ReadCopiesAtMostTheBufferAndReportsTheFullSize) {
     EXPECT_EQ(uint32_t{sizeOnly.recordSize}, 10u);  // packed: copy, not a reference
     sizeOnly.bufferSize = 5;
     EXPECT_EQ(SyncReadRecordByIndex(&sizeOnly), kStandinErrBadArgument);
-    EXPECT_EQ(Read(db, 2).status, kStandinErrNotFound);
-    EXPECT_EQ(Read(db, 65535).status, kStandinErrNotFound);
+    EXPECT_EQ(ReadRecord(db, 2).status, kStandinErrNotFound);
+    EXPECT_EQ(ReadRecord(db, 65535).status, kStandinErrNotFound);
     EXPECT_EQ(SyncReadRecordByIndex(nullptr), kStandinErrBadArgument);
     EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
 TEST_F(SyncManagerTest, ADatabaseOpenedForReadingRefusesChanges) {
     uint8_t db = Create();
-    ASSERT_EQ(Write(db, 0xC0, 0, "deleted and dirty"), 0);
+    ASSERT_EQ(WriteRecord(db, 0xC0, 0, "deleted and dirty"), 0);
     ASSERT_EQ(SyncCloseDB(db), 0);
-    const std::string before = FileBytes(Path("TestDB"));
+    const std::string before = ReadAll(Path("TestDB"));
     db = Open("TestDB", kOpenRead | kOpenShowSecret);
-    EXPECT_EQ(Write(db, 0, 0, "x"), kStandinErrReadOnly);
+    EXPECT_EQ(WriteRecord(db, 0, 0, "x"), kStandinErrReadOnly);
     EXPECT_EQ(SyncPurgeDeletedRecs(db), kStandinErrReadOnly);
     EXPECT_EQ(SyncPurgeAllRecs(db), kStandinErrReadOnly);
     EXPECT_EQ(SyncResetSyncFlags(db), kStandinErrReadOnly);
     EXPECT_EQ(Count(db), 1);
-    EXPECT_EQ(Read(db, 0).body, "deleted and dirty");
+    EXPECT_EQ(ReadRecord(db, 0).body, "deleted and dirty");
     EXPECT_EQ(SyncCloseDB(db), 0);
-    EXPECT_EQ(FileBytes(Path("TestDB")), before);
+    EXPECT_EQ(ReadAll(Path("TestDB")), before);
 }
 
 TEST_F(SyncManagerTest, PurgesAndResetKeepWhatTheyShould) {
     uint8_t db = Create();
     uint32_t liveId = 0, secretId = 0;
-    ASSERT_EQ(Write(db, 0x40, 3, "live", &liveId), 0);
-    ASSERT_EQ(Write(db, 0xC0, 0, "deleted"), 0);
-    ASSERT_EQ(Write(db, 0x88, 0, "archived"), 0);
-    ASSERT_EQ(Write(db, 0x50, 9, "secret", &secretId), 0);
+    ASSERT_EQ(WriteRecord(db, 0x40, 3, "live", &liveId), 0);
+    ASSERT_EQ(WriteRecord(db, 0xC0, 0, "deleted"), 0);
+    ASSERT_EQ(WriteRecord(db, 0x88, 0, "archived"), 0);
+    ASSERT_EQ(WriteRecord(db, 0x50, 9, "secret", &secretId), 0);
     EXPECT_EQ(Count(db), 4);
     ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);
     ASSERT_EQ(Count(db), 2);
-    EXPECT_EQ(Read(db, 0).id, liveId);
-    EXPECT_EQ(Read(db, 1).id, secretId);
+    EXPECT_EQ(ReadRecord(db, 0).id, liveId);
+    EXPECT_EQ(ReadRecord(db, 1).id, secretId);
     ASSERT_EQ(SyncResetSyncFlags(db), 0);
-    ReadResult r = Read(db, 1);
+    ReadResult r = ReadRecord(db, 1);
     EXPECT_EQ(r.attributes, 0x10);
     EXPECT_EQ(r.category, 9);
-    EXPECT_EQ(Read(db, 0).attributes, 0x00);
+    EXPECT_EQ(ReadRecord(db, 0).attributes, 0x00);
     ASSERT_EQ(SyncCloseDB(db), 0);
 
     PdbDatabase file;
@@ -441,9 +381,9 @@ TEST_F(SyncManagerTest, PurgesAndResetKeepWhatTheyShould) {
     db = Open("TestDB");
     ASSERT_EQ(SyncPurgeAllRecs(db), 0);
     EXPECT_EQ(Count(db), 0);
-    EXPECT_EQ(Read(db, 0).status, kStandinErrNotFound);
+    EXPECT_EQ(ReadRecord(db, 0).status, kStandinErrNotFound);
     uint32_t id = 0;
-    ASSERT_EQ(Write(db, 0, 0, "after purge", &id), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 0, "after purge", &id), 0);
     EXPECT_NE(id, liveId);  // the seed moves on: no ID comes back
     EXPECT_NE(id, secretId);
     ASSERT_EQ(SyncCloseDB(db), 0);
@@ -461,12 +401,12 @@ struct FileIdentity {
 FileIdentity Identify(const std::string &path) {
     struct stat st {};
     EXPECT_EQ(stat(path.c_str(), &st), 0);
-    return FileIdentity{st.st_ino, FileBytes(path)};
+    return FileIdentity{st.st_ino, ReadAll(path)};
 }
 
 TEST_F(SyncManagerTest, CloseRewritesTheFileOnlyAfterAChange) {
     uint8_t db = Create();
-    ASSERT_EQ(Write(db, 0, 2, "kept"), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 2, "kept"), 0);
     ASSERT_EQ(SyncCloseDB(db), 0);
     PdbDatabase file;
     ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
@@ -474,7 +414,7 @@ TEST_F(SyncManagerTest, CloseRewritesTheFileOnlyAfterAChange) {
     FileIdentity before = Identify(Path("TestDB"));
 
     db = Open("TestDB");
-    Read(db, 0);
+    ReadRecord(db, 0);
     Count(db);
     ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);  // nothing to purge
     ASSERT_EQ(SyncCloseDB(db), 0);
@@ -483,7 +423,7 @@ TEST_F(SyncManagerTest, CloseRewritesTheFileOnlyAfterAChange) {
     EXPECT_EQ(unchanged.bytes, before.bytes);
 
     db = Open("TestDB");
-    ASSERT_EQ(Write(db, 0, 3, "added"), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 3, "added"), 0);
     ASSERT_EQ(SyncCloseDB(db), 0);
     EXPECT_NE(Identify(Path("TestDB")).inode, before.inode);
     ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
@@ -513,12 +453,12 @@ private:
 
 TEST_F(SyncManagerTest, AFailedWriteBackKeepsTheOldFileAndFreesTheHandle) {
     uint8_t db = Create();
-    ASSERT_EQ(Write(db, 0, 1, "original"), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 1, "original"), 0);
     ASSERT_EQ(SyncCloseDB(db), 0);
     FileIdentity before = Identify(Path("TestDB"));
 
     db = Open("TestDB");
-    ASSERT_EQ(Write(db, 0, 1, std::string(4096, 'n')), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 1, std::string(4096, 'n')), 0);
     int32_t status = 0;
     {
         FileSizeLimit limit(before.bytes.size() + 100);
@@ -536,28 +476,28 @@ TEST_F(SyncManagerTest, AFailedWriteBackKeepsTheOldFileAndFreesTheHandle) {
 TEST_F(SyncManagerTest, AnInjectedCloseFailureDropsTheChangesAndFreesTheHandle) {
     uint8_t db = Create();
     ASSERT_EQ(SyncCloseDB(db), 0);
-    const std::string before = FileBytes(Path("TestDB"));
+    const std::string before = ReadAll(Path("TestDB"));
     db = Open("TestDB");
-    ASSERT_EQ(Write(db, 0, 0, "lost"), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 0, "lost"), 0);
     StandinClearFaults();
     StandinFailCall("SyncCloseDB", 1, kInjected, 0);
     EXPECT_EQ(SyncCloseDB(db), kInjected);
     EXPECT_EQ(StandinOpenDatabaseCount(), 0);
-    EXPECT_EQ(FileBytes(Path("TestDB")), before);
+    EXPECT_EQ(ReadAll(Path("TestDB")), before);
 }
 
 TEST_F(SyncManagerTest, HoldsAtMost65535Records) {
     uint8_t db = Create();
-    for (int i = 0; i < kPdbMaxRecords; ++i) ASSERT_EQ(Write(db, 0, 0, "r"), 0) << i;
+    for (int i = 0; i < kPdbMaxRecords; ++i) ASSERT_EQ(WriteRecord(db, 0, 0, "r"), 0) << i;
     EXPECT_EQ(Count(db), 65535);
-    EXPECT_EQ(Write(db, 0, 0, "one too many"), kStandinErrTooMany);
-    EXPECT_EQ(Write(db, 0, 0, "nor with a new id", nullptr, 0xFEDCBA), kStandinErrTooMany);
-    uint32_t lastId = Read(db, 65534).id;
-    EXPECT_EQ(Write(db, 0, 5, "replacing is fine", nullptr, lastId), 0);
+    EXPECT_EQ(WriteRecord(db, 0, 0, "one too many"), kStandinErrTooMany);
+    EXPECT_EQ(WriteRecord(db, 0, 0, "nor with a new id", nullptr, 0xFEDCBA), kStandinErrTooMany);
+    uint32_t lastId = ReadRecord(db, 65534).id;
+    EXPECT_EQ(WriteRecord(db, 0, 5, "replacing is fine", nullptr, lastId), 0);
     ASSERT_EQ(SyncCloseDB(db), 0);
     db = Open("TestDB");
     EXPECT_EQ(Count(db), 65535);
-    EXPECT_EQ(Read(db, 65534).body, "replacing is fine");
+    EXPECT_EQ(ReadRecord(db, 65534).body, "replacing is fine");
     EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
@@ -616,7 +556,7 @@ class SyncManagerHandleTest : public SyncManagerTest,
 
 TEST_P(SyncManagerHandleTest, UnknownHandlesAreRefused) {
     uint8_t db = Create();
-    ASSERT_EQ(Write(db, 0, 0, "x"), 0);
+    ASSERT_EQ(WriteRecord(db, 0, 0, "x"), 0);
     uint8_t closed = Create("Closed");
     ASSERT_EQ(SyncCloseDB(closed), 0);
     for (uint8_t bad : {uint8_t{0}, closed, uint8_t{200}, uint8_t{255}}) {
@@ -665,7 +605,7 @@ public:
     }
     int32_t CreateAndClose() {
         uint8_t db = 0;
-        int32_t status = CreateDb("New" + std::to_string(++created_), &db);
+        int32_t status = CreateDatabase("New" + std::to_string(++created_), &db);
         if (status == 0) {
             EXPECT_EQ(SyncCloseDB(db), 0);
         }
@@ -696,8 +636,8 @@ protected:
         uint8_t other = Create("Other");
         ASSERT_EQ(SyncCloseDB(other), 0);
         db_ = Create("Main");
-        ASSERT_EQ(Write(db_, 0x40, 1, "live"), 0);
-        ASSERT_EQ(Write(db_, 0x80, 0, "deleted"), 0);
+        ASSERT_EQ(WriteRecord(db_, 0x40, 1, "live"), 0);
+        ASSERT_EQ(WriteRecord(db_, 0x80, 0, "deleted"), 0);
         StandinClearFaults();
     }
     void TearDown() override {
@@ -754,8 +694,8 @@ TEST_P(SyncManagerFaultTest, AFiredFaultChangesNothing) {
     GetParam().call(*this, db_);
     StandinClearFaults();
     EXPECT_EQ(Count(db_), 2);
-    EXPECT_EQ(Read(db_, 0).attributes, 0x40);
-    EXPECT_EQ(Read(db_, 1).attributes, 0x80);
+    EXPECT_EQ(ReadRecord(db_, 0).attributes, 0x40);
+    EXPECT_EQ(ReadRecord(db_, 1).attributes, 0x80);
     EXPECT_FALSE(fs::exists(Path("New1")));
 }
 
