@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "files.h"
+#include "handheld.h"
 #include "pdb.h"
 #include "process.h"
 #include "records.h"
@@ -43,28 +44,12 @@ std::string Binary(size_t length) {
     return bytes;
 }
 
-class PalmPdbInteropTest : public ::testing::Test {
+class PalmPdbInteropTest : public HandheldTest {
 protected:
-    void SetUp() override {
-        StandinSetHandheldDir(dir_.c_str());
-        StandinClearFaults();
-        ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
-    }
-    void TearDown() override {
-        EXPECT_EQ(StandinOpenDatabaseCount(), 0);
-        SyncUnRegisterConduit(conduit_);
-        StandinSetHandheldDir(nullptr);
-    }
-
-    std::string Path(const std::string &name) const { return dir_ + "/" + name + ".pdb"; }
-
     ProcessResult Dump(const std::string &name) {
         return RunProcess({"/usr/bin/perl", kScripts + "/pdb_dump.pl", Path(name)}, {});
     }
 
-    ScratchDir scratch_{"palm_pdb_interop"};
-    const std::string dir_ = scratch_.Path();
-    ConduitHandle conduit_ = 0;
 };
 
 TEST_F(PalmPdbInteropTest, PerlAndPalmPdbAreInstalled) {

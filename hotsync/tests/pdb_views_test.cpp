@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "files.h"
+#include "handheld.h"
 #include "records.h"
 #include "standin.h"
 
@@ -295,24 +296,9 @@ TEST(PdbStoreTest, CompactionKeepsTheLiveBodiesOnly) {
 
 constexpr uint8_t kReadWrite = kOpenRead | kOpenWrite | kOpenShowSecret;
 
-class SyncManagerStoreTest : public ScratchTest {
+class SyncManagerStoreTest : public HandheldTest {
 protected:
-    void SetUp() override {
-        ScratchTest::SetUp();
-        StandinSetHandheldDir(dir_.c_str());
-        StandinClearFaults();
-        ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
-    }
-    void TearDown() override {
-        EXPECT_EQ(StandinOpenDatabaseCount(), 0) << "a database handle was left open";
-        for (int h = 1; h <= 255 && StandinOpenDatabaseCount() > 0; ++h)
-            SyncCloseDB(static_cast<uint8_t>(h));
-        SyncUnRegisterConduit(conduit_);
-        StandinSetHandheldDir(nullptr);
-        ScratchTest::TearDown();
-    }
-
-    std::string Path() const { return dir_ + "/Store.pdb"; }
+    std::string Path() const { return HandheldTest::Path("Store"); }
 
     uint8_t Open() {
         uint8_t db = 0;
@@ -359,8 +345,6 @@ protected:
         }
         ASSERT_EQ(PdbSave(Path(), file), 0);
     }
-
-    ConduitHandle conduit_ = 0;
 };
 
 // Each replacement leaves the old body behind until the store moves the live

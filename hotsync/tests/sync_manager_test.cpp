@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "files.h"
+#include "handheld.h"
 #include "pdb.h"
 #include "records.h"
 #include "standin.h"
@@ -28,25 +29,12 @@ namespace fs = std::filesystem;
 constexpr uint8_t kReadWrite = kOpenRead | kOpenWrite | kOpenShowSecret;
 constexpr int32_t kInjected = 0x7E57;
 
-class SyncManagerTest : public ::testing::Test {
+class SyncManagerTest : public HandheldTest {
 protected:
-    void SetUp() override {
-        StandinSetHandheldDir(dir_.c_str());
-        StandinClearFaults();
-        ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
-    }
-
     void TearDown() override {
-        StandinClearFaults();
-        EXPECT_EQ(StandinOpenDatabaseCount(), 0) << "a database handle was left open";
-        for (int h = 1; h <= 255 && StandinOpenDatabaseCount() > 0; ++h)
-            SyncCloseDB(static_cast<uint8_t>(h));
         for (ConduitHandle c : extraConduits_) SyncUnRegisterConduit(c);
-        SyncUnRegisterConduit(conduit_);
-        StandinSetHandheldDir(nullptr);
+        HandheldTest::TearDown();
     }
-
-    std::string Path(const std::string &name) const { return dir_ + "/" + name + ".pdb"; }
 
     uint8_t Create(const std::string &name = "TestDB") {
         uint8_t handle = 0;
@@ -66,9 +54,6 @@ protected:
         return handle;
     }
 
-    ScratchDir scratch_{"sync_manager_test"};
-    const std::string dir_ = scratch_.Path();
-    ConduitHandle conduit_ = 0;
     std::vector<ConduitHandle> extraConduits_;
 };
 

@@ -6,12 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "process.h"
+#include "desktop.h"
+#include "files.h"
 #include "root.h"
 
 namespace {
@@ -22,37 +22,10 @@ const std::string kHotsync = std::string(LENFOL_DLL_DIR) + "\\hotsync.exe";
 const std::string kLenfolDll = std::string(LENFOL_DLL_DIR) + "\\Lenfol.dll";
 enum { kModifiedColumn = 13, kDeletedColumn = 14 };
 
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> Split(const std::string &text, char separator) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + 1) {
-        parts.push_back(text.substr(start, end - start));
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 std::string Join(const std::vector<std::string> &parts, char separator) {
     std::string text;
     for (size_t i = 0; i < parts.size(); ++i) text += (i ? std::string(1, separator) : "") + parts[i];
     return text;
-}
-
-// Lines of a text, without their line ends (LF or CR LF).
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines = Split(text, '\n');
-    if (!lines.empty() && lines.back().empty()) lines.pop_back();
-    for (std::string &line : lines) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-    }
-    return lines;
 }
 
 // What the Linux host writes back after a trip of `sample` through the
@@ -82,47 +55,31 @@ std::vector<std::string> ShownNames(const std::string &shown) {
 
 class HotsyncExe : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        scratch_ = (fs::current_path() / ("host-scratch-" + test)).string();
-        fs::remove_all(scratch_);
-        ASSERT_TRUE(fs::create_directories(scratch_));
-        root_ = scratch_ + "\\root";
-    }
-    void TearDown() override { fs::remove_all(scratch_); }
+    void SetUp() override { ASSERT_FALSE(scratch_.empty()); }
 
-    ChildResult Hotsync(std::vector<std::string> args) {
+    ProcessResult Hotsync(std::vector<std::string> args) {
         args.insert(args.begin(), {"--root", root_});
         return RunChild(kHotsync, args, scratch_ + "\\hotsync");
     }
 
     // init for one user, then Lenfol registered as the installer registers it.
     void InitWithConduit(const std::string &library) {
-        ChildResult init = Hotsync({"init", "--user", "Ada Lovelace"});
+        ProcessResult init = Hotsync({"init", "--user", "Ada Lovelace"});
         ASSERT_EQ(init.exitCode, 0) << init.out << init.err;
         std::vector<standin::UserEntry> users;
         ASSERT_EQ(standin::LoadUsers(root_, &users), 0);
         ASSERT_EQ(users.size(), 1u);
         userDir_ = root_ + "\\" + users[0].directory;
-        standin::ConduitEntry conduit;
-        conduit.creator = "LnFo";
-        conduit.conduitType = 1;
-        conduit.creatorName = library;
-        conduit.pcDirectory = "Lenfol";
-        conduit.pcFileName = "Cameras.txt";
-        conduit.title = "Lensfolio";
-        conduit.remoteFile = "LenfolDB";
-        conduit.hasCreatorName = conduit.hasPcDirectory = conduit.hasPcFileName = true;
-        conduit.hasTitle = conduit.hasRemoteFile = true;
-        ASSERT_EQ(standin::SaveConduits(root_, {conduit}), 0);
+        ASSERT_EQ(standin::SaveConduits(root_, {LenfolRegistration(library)}), 0);
         ASSERT_TRUE(fs::create_directories(Desktop()));
     }
 
     std::string Desktop() const { return userDir_ + "\\Lenfol"; }
     std::string Cameras() const { return Desktop() + "\\Cameras.txt"; }
 
-    std::string scratch_;
-    std::string root_;
+    ScratchDir scratchDir_{"host-scratch", fs::current_path()};
+    const std::string scratch_ = scratchDir_.Path();
+    const std::string root_ = scratch_ + "\\root";
     std::string userDir_;
 };
 
@@ -134,13 +91,13 @@ TEST_F(HotsyncExe, SyncsTheSampleBothWaysAsTheLinuxHostDoes) {
     ASSERT_LT(live.size(), Lines(sample).size()) << "the sample should hold a deleted camera";
     fs::copy_file(LENSFOLIO_SAMPLE_CAMERAS, Cameras());
 
-    ChildResult toHandheld = Hotsync({"sync", "--type", "3"});
+    ProcessResult toHandheld = Hotsync({"sync", "--type", "3"});
     ASSERT_EQ(toHandheld.exitCode, 0) << toHandheld.out << toHandheld.err;
     EXPECT_NE(toHandheld.out.find("Lenfol (LnFo): desktop overwrites handheld (type 3)"),
               std::string::npos)
         << toHandheld.out;
 
-    ChildResult shown = Hotsync({"show", "LenfolDB", "--full"});
+    ProcessResult shown = Hotsync({"show", "LenfolDB", "--full"});
     ASSERT_EQ(shown.exitCode, 0) << shown.out << shown.err;
     EXPECT_NE(shown.out.find(std::to_string(live.size()) + " record(s)"), std::string::npos)
         << shown.out.substr(0, 200);
@@ -149,7 +106,7 @@ TEST_F(HotsyncExe, SyncsTheSampleBothWaysAsTheLinuxHostDoes) {
     EXPECT_EQ(ShownNames(shown.out), names);
 
     ASSERT_TRUE(fs::remove(Cameras()));
-    ChildResult toDesktop = Hotsync({"sync", "--type", "2"});
+    ProcessResult toDesktop = Hotsync({"sync", "--type", "2"});
     ASSERT_EQ(toDesktop.exitCode, 0) << toDesktop.out << toDesktop.err;
     const std::string written = ReadAll(Cameras());
     std::vector<std::string> expected;
@@ -161,11 +118,11 @@ TEST_F(HotsyncExe, SyncsTheSampleBothWaysAsTheLinuxHostDoes) {
 
     // check reads the file back through a scratch stream; the dry run syncs
     // copies in a scratch folder of its own.
-    ChildResult checked = Hotsync({"check", Cameras()});
+    ProcessResult checked = Hotsync({"check", Cameras()});
     EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
     EXPECT_NE(checked.out.find("reads back unchanged"), std::string::npos) << checked.out;
     const std::string handheld = ReadAll(userDir_ + "\\handheld\\LenfolDB.pdb");
-    ChildResult dryRun = Hotsync({"sync", "--type", "3", "--dry-run"});
+    ProcessResult dryRun = Hotsync({"sync", "--type", "3", "--dry-run"});
     EXPECT_EQ(dryRun.exitCode, 0) << dryRun.out << dryRun.err;
     EXPECT_NE(dryRun.out.find(std::to_string(live.size()) + " record(s) afterwards"),
               std::string::npos)
@@ -176,7 +133,7 @@ TEST_F(HotsyncExe, SyncsTheSampleBothWaysAsTheLinuxHostDoes) {
 TEST_F(HotsyncExe, ALibraryThatDoesNotLoadFailsTheSyncAndIsNamed) {
     const std::string missing = scratch_ + "\\NoSuch.dll";
     ASSERT_NO_FATAL_FAILURE(InitWithConduit(missing));
-    ChildResult sync = Hotsync({"sync", "--type", "3"});
+    ProcessResult sync = Hotsync({"sync", "--type", "3"});
     EXPECT_EQ(sync.exitCode, 1) << sync.out << sync.err;
     EXPECT_NE(sync.err.find("cannot load the conduit"), std::string::npos) << sync.err;
     EXPECT_NE(sync.err.find("NoSuch.dll"), std::string::npos) << sync.err;

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "desktop.h"
+#include "files.h"
+#include "process.h"
 
 namespace {
 
@@ -31,26 +33,6 @@ std::ostream &operator<<(std::ostream &out, const Box &box) {
                << box.answer;
 }
 
-std::string ReadAll(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const fs::path &path, const std::string &text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::vector<std::string> Split(const std::string &text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator)) parts.push_back(part);
-    return parts;
-}
-
 const char kPromptStyle[] = "291";
 const char kYes[] = "6";
 const char kNo[] = "7";
@@ -59,29 +41,20 @@ const char kOk[] = "1";
 class SetupProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        scratch_ = fs::current_path() /
-                   ("setup-scratch-" +
-                    std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(scratch_);
+        ASSERT_FALSE(scratch_.empty());
         ASSERT_TRUE(fs::create_directories(Root()));
         ASSERT_TRUE(fs::create_directories(Distribution()));
         fs::copy_file(fs::path(LENFOL_DLL_DIR) / "Lenfol.dll", Distribution() / "Lenfol.dll");
         WriteAll(Distribution() / "Lenfol.prc", "handheld application");
     }
-    void TearDown() override { fs::remove_all(scratch_); }
 
     fs::path Root() const { return scratch_ / "HotSync"; }
     fs::path Distribution() const { return scratch_ / "Lensfolio"; }
     fs::path AppDir(const std::string &user) const { return Root() / user / "Lenfol"; }
 
     void AddUsers(const std::vector<std::string> &names) {
-        std::string ini;
-        for (size_t i = 0; i < names.size(); ++i) {
-            ini += "[user" + std::to_string(i + 1) + "]\nname = " + names[i] +
-                   "\nid = " + std::to_string(100 + i) + "\ndirectory = " + names[i] + "\n";
-            fs::create_directories(Root() / names[i]);
-        }
-        WriteAll(Root() / "users.ini", ini);
+        for (size_t i = 0; i < names.size(); ++i)
+            AddUserDir(Root().string(), names[i], static_cast<uint32_t>(100 + i), names[i]);
     }
 
     // Runs PROGRAM_scripted.exe from the distribution folder; the boxes it showed.
@@ -91,24 +64,12 @@ protected:
         SetEnvironmentVariableA("HOTSYNC_ROOT", Root().string().c_str());
         SetEnvironmentVariableA("HOTSYNC_ANSWERS", answers.c_str());
         SetEnvironmentVariableA("HOTSYNC_BOX_LOG", boxLog.string().c_str());
-        std::string command = "\"" + (fs::current_path() / (program + "_scripted.exe")).string() + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        const std::string directory = Distribution().string();
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            directory.c_str(), &startup, &process)) {
-            ADD_FAILURE() << "cannot start " << command;
-            return {};
-        }
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD exitCode = 1;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        EXPECT_EQ(exitCode, 0u) << program;
+        const fs::path exe = fs::current_path() / (program + "_scripted.exe");
+        const ProcessResult run = RunChild(exe.string(), {}, (scratch_ / program).string(),
+                                           Distribution().string());
+        EXPECT_EQ(run.exitCode, 0) << program << run.out << run.err;
         std::vector<Box> boxes;
-        for (const std::string &line : Split(ReadAll(boxLog), '\n')) {
+        for (const std::string &line : Lines(ReadAll(boxLog))) {
             std::vector<std::string> f = Split(line, '\t');
             if (f.size() == 4) boxes.push_back({f[0], f[1], f[2], f[3]});
         }
@@ -117,7 +78,8 @@ protected:
 
     std::string Registration() const { return ReadAll(Root() / "conduits.ini"); }
 
-    fs::path scratch_;
+    ScratchDir scratchDir_{"setup-scratch", fs::current_path()};
+    const fs::path scratch_ = scratchDir_.Path();
 };
 
 std::string InstallPrompt(const std::string &user) {

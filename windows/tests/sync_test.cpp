@@ -6,12 +6,12 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "camera_record.h"
+#include "desktop.h"
+#include "files.h"
 #include "pdb.h"
 #include "platform.h"
 #include "standin.h"
@@ -45,13 +45,6 @@ const Conduit &Lenfol() {
         return c;
     }();
     return conduit;
-}
-
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 struct Camera {
@@ -104,18 +97,13 @@ class WholeHotSync : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(Lenfol().openConduit, nullptr) << "Lenfol.dll did not load with the stand-in DLLs";
-        scratch_ = (fs::current_path() / ("sync-scratch-" + std::string(::testing::UnitTest::GetInstance()
-                                                                  ->current_test_info()
-                                                                  ->name())))
-                       .string();
-        fs::remove_all(scratch_);
+        ASSERT_FALSE(scratch_.empty());
         ASSERT_TRUE(fs::create_directories(Handheld()));
         ASSERT_TRUE(fs::create_directories(Desktop()));
         StandinSetHandheldDir(Handheld().c_str());
         StandinClearLog();
         StandinClearFaults();
     }
-    void TearDown() override { fs::remove_all(scratch_); }
 
     std::string Handheld() const { return scratch_ + "\\handheld"; }
     std::string Desktop() const { return scratch_ + "\\Lenfol"; }
@@ -128,17 +116,11 @@ protected:
         return Lenfol().openConduit(nullptr, &properties);
     }
 
-    std::vector<std::pair<int32_t, std::string>> Log() const {
-        std::vector<std::pair<int32_t, std::string>> lines;
-        for (size_t i = 0; i < StandinLogCount(); ++i)
-            lines.emplace_back(StandinLogActivity(i), StandinLogText(i));
-        return lines;
-    }
-
-    std::string scratch_;
+    ScratchDir scratchDir_{"sync-scratch", fs::current_path()};
+    const std::string scratch_ = scratchDir_.Path();
 };
 
-using LogLines = std::vector<std::pair<int32_t, std::string>>;
+using Log = std::vector<LogLine>;
 
 TEST(ConduitLoad, ApplicationObjectInitialisesTheDialogLibraryOnceAtLoad) {
     ASSERT_NE(Lenfol().module, nullptr);
@@ -148,16 +130,13 @@ TEST(ConduitLoad, ApplicationObjectInitialisesTheDialogLibraryOnceAtLoad) {
 TEST_F(WholeHotSync, DesktopToHandheldThenBackKeepsEveryCamera) {
     const std::string sample = ReadAll(LENSFOLIO_SAMPLE_CAMERAS);
     ASSERT_FALSE(sample.empty());
-    {
-        std::ofstream out(Cameras(), std::ios::binary);
-        out << sample;
-    }
+    WriteAll(Cameras(), sample);
     const std::vector<Camera> original = CamerasOfFile(Cameras());
     ASSERT_GT(original.size(), 1u);
 
     // The database is missing at first: the failed open is logged, then it is created.
     ASSERT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
-    EXPECT_EQ(Log(), (LogLines{{kLogActivityStart, ""},
+    EXPECT_EQ(LogLines(), (Log{{kLogActivityStart, ""},
                                {kLogActivityError, "SyncOpenDB failed"},
                                {kLogActivityEndSuccess, "Lenfol"}}));
     PdbDatabase db;
@@ -169,7 +148,7 @@ TEST_F(WholeHotSync, DesktopToHandheldThenBackKeepsEveryCamera) {
     ASSERT_TRUE(fs::remove(Cameras()));
     StandinClearLog();
     ASSERT_EQ(Sync(kSyncTypeHandheldToDesktop), 0);
-    EXPECT_EQ(Log(), (LogLines{{kLogActivityStart, ""}, {kLogActivityEndSuccess, "Lenfol"}}));
+    EXPECT_EQ(LogLines(), (Log{{kLogActivityStart, ""}, {kLogActivityEndSuccess, "Lenfol"}}));
     EXPECT_EQ(CamerasOfFile(Cameras()), original);
     EXPECT_EQ(StandinOpenDatabaseCount(), 0);
 }
@@ -177,12 +156,9 @@ TEST_F(WholeHotSync, DesktopToHandheldThenBackKeepsEveryCamera) {
 // A text stream of the Windows C runtime reads Ctrl-Z as the end of the file;
 // the list must not end there.
 TEST_F(WholeHotSync, CtrlZInsideALineDoesNotEndTheList) {
-    {
-        std::ofstream out(Cameras(), std::ios::binary);
-        out << "Nikon F3\tNikon\r\n"
-               "Ctrl\x1AZ\tMaker\x1A\r\n"
-               "Leica M6\tLeica\r\n\x1A";
-    }
+    WriteAll(Cameras(), "Nikon F3\tNikon\r\n"
+                        "Ctrl\x1AZ\tMaker\x1A\r\n"
+                        "Leica M6\tLeica\r\n\x1A");
     ASSERT_EQ(Sync(kSyncTypeDesktopToHandheld), 0);
     PdbDatabase db;
     ASSERT_EQ(PdbLoad(Handheld() + "\\LenfolDB.pdb", &db), 0);
@@ -196,7 +172,7 @@ TEST_F(WholeHotSync, CtrlZInsideALineDoesNotEndTheList) {
 
 TEST_F(WholeHotSync, DoNothingWritesOneLineAndTouchesNothing) {
     ASSERT_EQ(Sync(kSyncTypeDoNothing), 0);
-    EXPECT_EQ(Log(), (LogLines{{kLogActivityDoNothing, "Lensfolio - sync configured to Do Nothing"}}));
+    EXPECT_EQ(LogLines(), (Log{{kLogActivityDoNothing, "Lensfolio - sync configured to Do Nothing"}}));
     EXPECT_EQ(StandinCallCount("SyncRegisterConduit"), 0);
     EXPECT_FALSE(fs::exists(Handheld() + "\\LenfolDB.pdb"));
 }
@@ -204,9 +180,8 @@ TEST_F(WholeHotSync, DoNothingWritesOneLineAndTouchesNothing) {
 TEST_F(WholeHotSync, FailedRegistrationIsReturnedWithoutALogLine) {
     StandinFailCall("SyncRegisterConduit", 1, 0x4444, 0);
     const int32_t status = Sync(kSyncTypeDesktopToHandheld);
-    // A hostile stand-in answers a status of its own choosing for the failure.
-    EXPECT_EQ(status, StandinHostile() ? StandinLastFailure() : 0x4444);
-    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(status, AnsweredStatus(0x4444));
+    EXPECT_TRUE(LogLines().empty());
 }
 
 }  // namespace

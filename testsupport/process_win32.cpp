@@ -1,9 +1,7 @@
-#include "child_process.h"
-
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
+#include "files.h"
+#include "process.h"
 
 namespace {
 
@@ -13,18 +11,11 @@ HANDLE OpenInheritable(const std::string &path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-std::string ReadAll(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 }  // namespace
 
-ChildResult RunChild(const std::string &program, const std::vector<std::string> &args,
-                     const std::string &scratchPrefix) {
-    ChildResult result;
+ProcessResult RunChild(const std::string &program, const std::vector<std::string> &args,
+                       const std::string &scratchPrefix, const std::string &cwd) {
+    ProcessResult result;
     std::string commandLine = "\"" + program + "\"";
     for (const std::string &arg : args) commandLine += " \"" + arg + "\"";
     const std::string outPath = scratchPrefix + ".out";
@@ -40,7 +31,8 @@ ChildResult RunChild(const std::string &program, const std::vector<std::string> 
     PROCESS_INFORMATION process{};
     const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
                          CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                                        nullptr, nullptr, &startup, &process);
+                                        nullptr, cwd.empty() ? nullptr : cwd.c_str(), &startup,
+                                        &process);
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
     if (!started) return result;
