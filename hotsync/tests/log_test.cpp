@@ -4,7 +4,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -73,7 +72,7 @@ TEST_F(LogTest, RefusesMissingText) {
 
 TEST_F(LogTest, WritesOneEscapedLinePerEntry) {
     const std::string path = dir_ + "/HotSync.log";
-    std::ofstream(path) << "earlier\n";
+    WriteAll(path, "earlier\n");
     StandinSetLogFile(path.c_str());
     EXPECT_EQ(LogAddEntry("", 19, 0), 0);
     EXPECT_EQ(LogAddEntry("tab\there", 22, 0), 0);

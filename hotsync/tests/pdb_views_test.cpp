@@ -10,7 +10,6 @@
 #include <string.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <string>

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -92,7 +91,7 @@ TEST_F(SyncManagerTest, OpeningAMissingDatabaseAnswers16387) {
 }
 
 TEST_F(SyncManagerTest, OpeningACorruptDatabaseAnswersCorrupt) {
-    std::ofstream(Path("Broken"), std::ios::binary) << "not a palm database";
+    WriteAll(Path("Broken"), "not a palm database");
     uint8_t db = 0;
     EXPECT_EQ(SyncOpenDB("Broken", 0, &db, kReadWrite), kStandinErrCorrupt);
     EXPECT_EQ(StandinOpenDatabaseCount(), 0);
@@ -139,7 +138,7 @@ TEST_F(SyncManagerTest, CreateWritesAnEmptyDatabaseAtOnce) {
 }
 
 TEST_F(SyncManagerTest, CreateRefusesAnExistingFileAndBadRequests) {
-    std::ofstream(Path("Taken"), std::ios::binary) << "anything";
+    WriteAll(Path("Taken"), "anything");
     uint8_t db = 0;
     EXPECT_EQ(CreateDatabase("Taken", &db), kStandinErrExists);
     EXPECT_EQ(ReadAll(Path("Taken")), "anything");

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <set>
-#include <sstream>
 
 #include "host_fixture.h"
 
@@ -211,16 +210,11 @@ TEST_F(HotsyncProgress, ShowsOnATerminal) {
 // ---- The shipped samples
 
 TEST(HotsyncSamples, CamerasTxtCoversWhatTheDemoShows) {
-    std::istringstream in(ReadAll(SAMPLES_DIR "/Cameras.txt"));
-    std::string line;
     size_t lines = 0, secret = 0, deleted = 0, longNote = 0, eightBit = 0;
     std::set<std::string> categories;
-    while (std::getline(in, line)) {
+    for (const std::string &line : Lines(ReadAll(SAMPLES_DIR "/Cameras.txt"))) {
         ++lines;
-        std::vector<std::string> columns;
-        std::istringstream fields(line);
-        std::string field;
-        while (std::getline(fields, field, '\t')) columns.push_back(field);
+        const std::vector<std::string> columns = Split(line, '\t');
         ASSERT_EQ(columns.size(), 15u) << "line " << lines;
         secret += columns[11] == "Y";
         deleted += columns[14] == "Y";

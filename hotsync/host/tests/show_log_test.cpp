@@ -1,15 +1,11 @@
 // show and log: a handheld database and the HotSync log as the user reads them.
-#include <sstream>
-
 #include "host_fixture.h"
 
 namespace {
 
 // The output line that holds `key`, or "".
 std::string LineWith(const std::string &output, const std::string &key) {
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string &line : Lines(output)) {
         if (line.find(key) != std::string::npos) return line;
     }
     return std::string();
