@@ -43,7 +43,6 @@
 #include "pdb.h"
 #include "rules.h"
 #include "standin.h"
-#include "standin_extra.h"
 
 namespace {
 

@@ -1,15 +1,16 @@
-// The answers list, and MessageBoxA, which takes its answers from it.
-#include "answers.h"
-
+// The answers list, and what takes its answers from it instead of a window:
+// MessageBoxA and the conduit dialog library's (PDCMN21.dll) sync-action
+// dialog. Once the list is used up, the terminal answers, if there is one.
 #include <unistd.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
+#include <iostream>
+#include <string>
 #include <vector>
 
+#include "os.h"
 #include "standin.h"
-#include "standin_extra.h"
 #include "trace.h"
 
 namespace standin {
@@ -29,11 +30,7 @@ AnswerList &Answers() {
 }
 
 std::string Normalize(const std::string &text) {
-    const char *blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return std::string();
-    size_t last = text.find_last_not_of(blanks);
-    std::string result = text.substr(first, last - first + 1);
+    std::string result = Trim(text);
     for (char &c : result) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return result;
 }
@@ -44,14 +41,29 @@ void SetList(const char *list) {
     answers.tokens.clear();
     answers.next = 0;
     if (!list || !*list) return;
-    std::string text(list);
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find(',', start);
-        answers.tokens.push_back(Normalize(text.substr(start, end == std::string::npos ? end : end - start)));
-        if (end == std::string::npos) return;
-        start = end + 1;
-    }
+    for (const std::string &token : Split(list, ',')) answers.tokens.push_back(Normalize(token));
+}
+
+// The next token, trimmed and in lower case; false when the list is used up.
+bool TakeAnswer(std::string *token) {
+    AnswerList &answers = Answers();
+    if (!answers.loaded) SetList(std::getenv("HOTSYNC_ANSWERS"));
+    if (answers.next >= answers.tokens.size()) return false;
+    *token = answers.tokens[answers.next++];
+    return true;
+}
+
+// Answers may be asked on the terminal: switched on, and standard input is one.
+bool TerminalAnswers() { return Answers().terminal && isatty(0) == 1; }
+
+// Shows `question` on standard error and reads one line from standard input,
+// trimmed and in lower case; false at end of input.
+bool AskTerminal(const std::string &question, std::string *answer) {
+    WriteStderr(question);
+    std::string line;
+    if (!std::getline(std::cin, line)) return false;
+    *answer = Normalize(line);
+    return true;
 }
 
 struct Button {
@@ -146,7 +158,7 @@ std::vector<BoxRecord> &Boxes() {
 void LogBox(const std::string &title, const std::string &text, uint32_t style, int32_t answer) {
     const char *path = std::getenv("HOTSYNC_BOX_LOG");
     if (!path || !*path) return;
-    AppendLine(path, EscapeField(title) + "\t" + EscapeField(text) + "\t" +
+    os::Append(path, EscapeField(title) + "\t" + EscapeField(text) + "\t" +
                          std::to_string(style) + "\t" + std::to_string(answer) + "\n");
 }
 
@@ -162,36 +174,11 @@ int32_t ShowBox(const std::string &title, const std::string &text, uint32_t styl
     return answer;
 }
 
-const BoxRecord *BoxAt(size_t index) {
-    const std::vector<BoxRecord> &boxes = Boxes();
-    return index < boxes.size() ? &boxes[index] : nullptr;
-}
-
 }  // namespace
 
-bool TakeAnswer(std::string *token) {
-    AnswerList &answers = Answers();
-    if (!answers.loaded) SetList(std::getenv("HOTSYNC_ANSWERS"));
-    if (answers.next >= answers.tokens.size()) return false;
-    *token = answers.tokens[answers.next++];
-    return true;
-}
-
-bool TerminalAnswers() { return Answers().terminal && isatty(0) == 1; }
-
-bool AskTerminal(const std::string &question, std::string *answer) {
-    WriteStderr(question);
-    std::string line;
-    for (;;) {
-        char c = 0;
-        ssize_t n = read(0, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        if (c == '\n') break;
-        line += c;
-    }
-    *answer = Normalize(line);
-    return true;
+void ResetAnswers() {
+    Answers() = AnswerList();
+    Boxes().clear();
 }
 
 }  // namespace standin
@@ -205,39 +192,252 @@ void StandinSetTerminalAnswers(int enabled) { standin::Answers().terminal = enab
 size_t StandinBoxCount(void) { return standin::Boxes().size(); }
 
 const char *StandinBoxTitle(size_t index) {
-    const standin::BoxRecord *box = standin::BoxAt(index);
-    return box ? box->title.c_str() : nullptr;
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.title.c_str(); },
+                       static_cast<const char *>(nullptr));
 }
 
 const char *StandinBoxText(size_t index) {
-    const standin::BoxRecord *box = standin::BoxAt(index);
-    return box ? box->text.c_str() : nullptr;
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.text.c_str(); },
+                       static_cast<const char *>(nullptr));
 }
 
 uint32_t StandinBoxStyle(size_t index) {
-    const standin::BoxRecord *box = standin::BoxAt(index);
-    return box ? box->style : 0;
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.style; }, 0u);
 }
 
 int32_t StandinBoxAnswer(size_t index) {
-    const standin::BoxRecord *box = standin::BoxAt(index);
-    return box ? box->answer : 0;
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.answer; }, 0);
 }
 
 void StandinClearBoxes(void) { standin::Boxes().clear(); }
 
 int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style) {
-    int32_t status = 0;
-    bool injected = standin::Injected("MessageBoxA", &status);
     // Windows shows "Error" for a missing caption.
     std::string title = caption ? caption : "Error";
     std::string body = text ? text : "";
-    int32_t answer = injected ? 0 : standin::ShowBox(title, body, style);
-    standin::LogBox(title, body, style, answer);
-    standin::TraceCall("MessageBoxA", injected, answer,
-                       {owner ? "owner" : "(null)", standin::TextArgument(text),
-                        standin::TextArgument(caption), std::to_string(style)});
-    return answer;
+    auto outcome = [&](int32_t answer, bool injected) {
+        if (injected) answer = 0;
+        standin::LogBox(title, body, style, answer);
+        return answer;
+    };
+    return standin::Call("MessageBoxA", [&] { return standin::ShowBox(title, body, style); },
+                         outcome, standin::Arguments{
+                                 owner ? "owner" : "(null)", standin::TextArgument(text),
+                                 standin::TextArgument(caption), std::to_string(style)});
 }
+
+}  // extern "C"
+
+// ---- The action dialog
+
+namespace {
+
+const char *const kActions[] = {"Desktop overwrites handheld", "Handheld overwrites desktop",
+                                "Do nothing"};
+
+// What a constructed dialog owns; its address marks the dialog as live.
+struct DialogImpl {
+    int unused;
+};
+
+struct DialogRecord {
+    std::string conduitName;
+    int32_t shownAction;
+    int32_t shownMakeDefault;
+    int32_t result;
+};
+
+struct DialogState {
+    std::vector<DialogRecord> records;
+    int live = 0;
+};
+
+DialogState &Dialogs() {
+    static DialogState state;
+    return state;
+}
+
+struct DialogAnswer {
+    bool ok = false;
+    bool setAction = false;
+    int32_t action = 0;
+    int32_t makeDefault = 0;
+};
+
+// "ok" keeps what the dialog shows; "ok:N" picks action N with the make-default
+// box cleared, "ok:N:default" with it ticked.
+bool ParseDialogAnswer(const std::string &token, DialogAnswer *answer) {
+    *answer = DialogAnswer();
+    if (token == "cancel") return true;
+    if (token == "ok") {
+        answer->ok = true;
+        return true;
+    }
+    if (token.size() < 4 || token.compare(0, 3, "ok:") != 0) return false;
+    char digit = token[3];
+    std::string rest = token.substr(4);
+    if (digit < '1' || digit > '3' || (!rest.empty() && rest != ":default")) return false;
+    answer->ok = true;
+    answer->setAction = true;
+    answer->action = digit - '0';
+    answer->makeDefault = rest.empty() ? 0 : 1;
+    return true;
+}
+
+void ShowDialog(const HotSyncActionDlg *dlg) {
+    std::string text = "\n[HotSync action] ";
+    text += dlg->conduitName ? dlg->conduitName : "";
+    text += "\n";
+    for (int32_t i = 1; i <= 3; ++i) {
+        text += std::string(i == dlg->actionIndex ? "  (*) " : "  ( ) ") + std::to_string(i) +
+                " " + kActions[i - 1] + "\n";
+    }
+    text += std::string("  [") + (dlg->makeDefault ? "x" : " ") + "] Make this the default\n";
+    text += "  buttons: OK | Cancel\n";
+    standin::WriteStderr(text);
+}
+
+DialogAnswer ChooseDialogAnswer(std::string *source) {
+    DialogAnswer answer;
+    std::string token;
+    if (standin::TakeAnswer(&token)) {
+        *source = "answers list";
+        if (ParseDialogAnswer(token, &answer)) return answer;
+        *source = "cancelled; \"" + token + "\" is not a dialog answer";
+        return DialogAnswer();
+    }
+    if (standin::TerminalAnswers()) {
+        *source = "terminal";
+        const std::string question = "  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ";
+        while (standin::AskTerminal(question, &token)) {
+            if (token.empty()) token = "ok";
+            if (ParseDialogAnswer(token, &answer)) return answer;
+        }
+        return DialogAnswer();
+    }
+    *source = "no answer left: Cancel";
+    return DialogAnswer();
+}
+
+int32_t RunDialog(HotSyncActionDlg *dlg) {
+    if (!dlg || !dlg->impl) return kStandinErrBadArgument;
+    DialogRecord record{dlg->conduitName ? dlg->conduitName : "", dlg->actionIndex,
+                        dlg->makeDefault, kDialogCancel};
+    ShowDialog(dlg);
+    std::string source;
+    DialogAnswer answer = ChooseDialogAnswer(&source);
+    if (answer.ok) {
+        record.result = kDialogOk;
+        if (answer.setAction) {
+            dlg->actionIndex = answer.action;
+            dlg->makeDefault = answer.makeDefault;
+        }
+    }
+    standin::WriteStderr("  answer: " +
+                         (answer.ok ? "OK, action " + std::to_string(dlg->actionIndex) +
+                                          (dlg->makeDefault ? ", default" : "")
+                                    : std::string("Cancel")) +
+                         " (" + source + ")\n");
+    Dialogs().records.push_back(record);
+    return record.result;
+}
+
+// Only 1 means OK. On OK the conduit reads the action index, of which only 1
+// and 2 carry a meaning (any other is Do nothing), and the make-default
+// switch, of which only zero or not counts. After a cancel it reads nothing.
+int32_t HostileOutcome(int32_t result, HotSyncActionDlg *dlg) {
+    if (!standin::Hostile() || dlg == nullptr) return result;
+    if (result == kDialogOk) {
+        if (dlg->actionIndex != 1 && dlg->actionIndex != 2)
+            dlg->actionIndex = standin::HostileExcept({1, 2});
+        if (dlg->makeDefault != 0) dlg->makeDefault = standin::HostileExcept({0});
+        return result;
+    }
+    dlg->actionIndex = standin::HostileAny();
+    dlg->makeDefault = standin::HostileAny();
+    return standin::HostileExcept({kDialogOk});
+}
+
+int32_t Construct(HotSyncActionDlg *dlg, void *parent) {
+    if (!dlg) return kStandinErrBadArgument;
+    dlg->parent = parent;
+    dlg->conduitName = nullptr;
+    dlg->actionIndex = 0;
+    dlg->makeDefault = 0;
+    dlg->impl = new DialogImpl();
+    ++Dialogs().live;
+    // The switch and the index start as the library likes; the caller sets the index.
+    if (standin::Hostile()) {
+        dlg->actionIndex = standin::HostileAny();
+        dlg->makeDefault = standin::HostileAny();
+    }
+    return 0;
+}
+
+}  // namespace
+
+void standin::ResetDialogs() { Dialogs() = DialogState(); }
+
+extern "C" {
+
+int32_t HS_CALL InitPdcmn5DLL(void) {
+    return standin::Call("InitPdcmn5DLL", [] { return 0; }, standin::Unexamined,
+                         standin::Arguments{});
+}
+
+int32_t HS_CALL ConstructHotSyncActionDlg(HotSyncActionDlg *dlg, void *parent) {
+    return standin::Call("ConstructHotSyncActionDlg", [=] { return Construct(dlg, parent); },
+                         standin::Status(),
+                         standin::Arguments{parent ? "parent" : "(null)"});
+}
+
+int32_t HS_CALL RunHotSyncActionDlg(HotSyncActionDlg *dlg) {
+    auto outcome = [=](int32_t status, bool injected) {
+        return injected ? standin::FailureStatus(status, kDialogOk) : HostileOutcome(status, dlg);
+    };
+    // The index the dialog left, traced after the call.
+    return standin::Call("RunHotSyncActionDlg", [=] { return RunDialog(dlg); }, outcome, [=] {
+        return standin::Arguments{dlg ? standin::TextArgument(dlg->conduitName) : "(null)",
+                                  dlg ? std::to_string(dlg->actionIndex) : ""};
+    });
+}
+
+// Cannot report a failure: a fault is counted and traced, and the dialog is
+// destroyed all the same so that nothing leaks.
+void HS_CALL DestroyHotSyncActionDlg(HotSyncActionDlg *dlg) {
+    auto destroy = [=] {
+        if (dlg && dlg->impl) {
+            delete static_cast<DialogImpl *>(dlg->impl);
+            dlg->impl = nullptr;
+            --Dialogs().live;
+        }
+        return 0;
+    };
+    auto outcome = [=](int, bool injected) { return injected ? destroy() : 0; };
+    standin::Call("DestroyHotSyncActionDlg", destroy, outcome, standin::Arguments{});
+}
+
+size_t StandinDialogCount(void) { return Dialogs().records.size(); }
+
+const char *StandinDialogConduitName(size_t index) {
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.conduitName.c_str(); },
+                       static_cast<const char *>(nullptr));
+}
+
+int32_t StandinDialogShownAction(size_t index) {
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownAction; }, 0);
+}
+
+int32_t StandinDialogShownMakeDefault(size_t index) {
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownMakeDefault; }, 0);
+}
+
+int32_t StandinDialogResult(size_t index) {
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.result; }, 0);
+}
+
+void StandinClearDialogs(void) { Dialogs().records.clear(); }
+
+int StandinLiveDialogCount(void) { return Dialogs().live; }
 
 }  // extern "C"

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "hostile.h"
+#include "os.h"
 #include "root.h"
 #include "standin.h"
 #include "trace.h"
 
 namespace {
-
-enum Field { kCreatorName, kPcDirectory, kPcFileName, kTitle, kRemoteFile };
 
 bool ValidCreator(const char *creator) {
     if (!creator) return false;
@@ -24,7 +22,8 @@ int32_t HotSyncDirectory(char *directory, uint32_t *size) {
     if (!directory || !size) return kStandinErrBadArgument;
     const std::string &root = standin::RootPath();
     struct stat info;
-    if (stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return kStandinErrNotFound;
+    if (standin::os::PathStatus(root, &info) != 0 || !S_ISDIR(info.st_mode))
+        return kStandinErrNotFound;
     return standin::CopyToCaller(root, directory, size);
 }
 
@@ -42,17 +41,7 @@ int32_t Install(const char *creator, int32_t conduitType) {
     return standin::SaveConduits(root, conduits);
 }
 
-void Assign(standin::ConduitEntry *conduit, Field field, const std::string &value) {
-    switch (field) {
-        case kCreatorName: conduit->creatorName = value; conduit->hasCreatorName = true; break;
-        case kPcDirectory: conduit->pcDirectory = value; conduit->hasPcDirectory = true; break;
-        case kPcFileName: conduit->pcFileName = value; conduit->hasPcFileName = true; break;
-        case kTitle: conduit->title = value; conduit->hasTitle = true; break;
-        case kRemoteFile: conduit->remoteFile = value; conduit->hasRemoteFile = true; break;
-    }
-}
-
-int32_t SetField(const char *creator, Field field, const char *value) {
+int32_t SetField(const char *creator, int field, const char *value) {
     if (!ValidCreator(creator) || !value) return kStandinErrBadArgument;
     const std::string &root = standin::RootPath();
     std::vector<standin::ConduitEntry> conduits;
@@ -60,7 +49,8 @@ int32_t SetField(const char *creator, Field field, const char *value) {
     if (status != 0) return status;
     standin::ConduitEntry *conduit = standin::FindConduit(&conduits, creator);
     if (!conduit) return kStandinErrNotFound;
-    Assign(conduit, field, value);
+    conduit->*standin::kConduitFields[field].value = value;
+    conduit->*standin::kConduitFields[field].has = true;
     return standin::SaveConduits(root, conduits);
 }
 
@@ -78,14 +68,10 @@ int32_t Remove(const char *creator) {
     return 0;
 }
 
-int32_t TracedSet(const char *operation, const char *creator, Field field, const char *value) {
-    int32_t status = 0;
-    bool injected = standin::Injected(operation, &status);
-    if (!injected) status = SetField(creator, field, value);
-    status = standin::FailureStatus(status);
-    standin::TraceCall(operation, injected, status,
-                       {standin::TextArgument(creator), standin::TextArgument(value)});
-    return status;
+int32_t TracedSet(const char *operation, const char *creator, int field, const char *value) {
+    return standin::Call(
+        operation, [=] { return SetField(creator, field, value); }, standin::Status(),
+        standin::Arguments{standin::TextArgument(creator), standin::TextArgument(value)});
 }
 
 }  // namespace
@@ -93,55 +79,47 @@ int32_t TracedSet(const char *operation, const char *creator, Field field, const
 extern "C" {
 
 int32_t HS_CALL GetHotSyncDirectory(char *directory, uint32_t *size) {
-    std::string sizeOnEntry = size ? std::to_string(*size) : "(null)";
     uint32_t stated = size ? *size : 0;
-    int32_t status = 0;
-    bool injected = standin::Injected("GetHotSyncDirectory", &status);
-    if (!injected) status = HotSyncDirectory(directory, size);
-    standin::HostileText(status, directory, stated, size);
-    status = standin::FailureStatus(status);
-    standin::TraceCall("GetHotSyncDirectory", injected, status, {sizeOnEntry});
-    return status;
+    return standin::Call(
+        "GetHotSyncDirectory", [=] { return HotSyncDirectory(directory, size); },
+        [=](int32_t status, bool) {
+            standin::HostileText(status, directory, stated, size);
+            return standin::FailureStatus(status);
+        },
+        standin::Arguments{standin::SizeArgument(size)});
 }
 
 int32_t HS_CALL InstallConduit(const char *creator, int32_t conduitType) {
-    int32_t status = 0;
-    bool injected = standin::Injected("InstallConduit", &status);
-    if (!injected) status = Install(creator, conduitType);
-    status = standin::FailureStatus(status, kCondMgrAlreadyInstalled);
-    standin::TraceCall("InstallConduit", injected, status,
-                       {standin::TextArgument(creator), std::to_string(conduitType)});
-    return status;
+    return standin::Call(
+        "InstallConduit", [=] { return Install(creator, conduitType); },
+        standin::Status(kCondMgrAlreadyInstalled),
+        standin::Arguments{standin::TextArgument(creator), std::to_string(conduitType)});
 }
 
 int32_t HS_CALL SetConduitCreatorName(const char *creator, const char *path) {
-    return TracedSet("SetConduitCreatorName", creator, kCreatorName, path);
+    return TracedSet("SetConduitCreatorName", creator, standin::kConduitCreatorName, path);
 }
 
 int32_t HS_CALL SetConduitDirectory(const char *creator, const char *dir) {
-    return TracedSet("SetConduitDirectory", creator, kPcDirectory, dir);
+    return TracedSet("SetConduitDirectory", creator, standin::kConduitPcDirectory, dir);
 }
 
 int32_t HS_CALL SetConduitFileName(const char *creator, const char *file) {
-    return TracedSet("SetConduitFileName", creator, kPcFileName, file);
+    return TracedSet("SetConduitFileName", creator, standin::kConduitPcFileName, file);
 }
 
 int32_t HS_CALL SetConduitTitle(const char *creator, const char *title) {
-    return TracedSet("SetConduitTitle", creator, kTitle, title);
+    return TracedSet("SetConduitTitle", creator, standin::kConduitTitle, title);
 }
 
 int32_t HS_CALL SetConduitRemoteFile(const char *creator, const char *db) {
-    return TracedSet("SetConduitRemoteFile", creator, kRemoteFile, db);
+    return TracedSet("SetConduitRemoteFile", creator, standin::kConduitRemoteFile, db);
 }
 
+// Here 0 is the failure; any other value means removed.
 int32_t HS_CALL RemoveConduit(const char *creator) {
-    int32_t status = 0;
-    bool injected = standin::Injected("RemoveConduit", &status);
-    if (!injected) status = Remove(creator);
-    // Here 0 is the failure; any other value means removed.
-    status = standin::HostileYes(status);
-    standin::TraceCall("RemoveConduit", injected, status, {standin::TextArgument(creator)});
-    return status;
+    return standin::Call("RemoveConduit", [=] { return Remove(creator); }, standin::YesOrNo,
+                         standin::Arguments{standin::TextArgument(creator)});
 }
 
 }  // extern "C"

@@ -1,14 +1,16 @@
 // Fault table: which call of which operation answers which status. Every
-// stand-in operation asks here first, so a test can walk a failure through
-// each call a program makes (fail the 1st, then the 2nd, ... until none fires).
-#include <string.h>
-
+// stand-in operation asks here first (trace.h), so a test can walk a failure
+// through each call a program makes (fail the 1st, then the 2nd, ... until
+// none fires). HOTSYNC_FAIL fills it when the library is loaded.
+#include <climits>
+#include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "hostile.h"
 #include "standin.h"
-#include "standin_extra.h"
+#include "trace.h"
 
 namespace {
 
@@ -18,16 +20,9 @@ struct Fault {
     bool persistent;
 };
 
-// Every stand-in call counts itself here, so the lookup must cost little
-// beside the call: keys are found by the caller's C string as it is
-// (std::less<>), and the counter last used is kept with the address of the
-// name it was found by. Callers pass literals, so a record loop, which calls
-// one operation over and over, finds its counter at once.
 struct FaultTable {
-    std::map<std::string, Fault, std::less<>> faults;
-    std::map<std::string, int, std::less<>> calls;
-    const char *lastName = nullptr;
-    std::map<std::string, int, std::less<>>::iterator last;
+    std::map<std::string, Fault> faults;
+    std::map<std::string, int> calls;
     int injected = 0;
     int32_t lastFailure = 0;
 };
@@ -37,17 +32,32 @@ FaultTable &Table() {
     return table;
 }
 
-int *CallCounter(FaultTable *t, const char *operation) {
-    // The same address may hold another name by now: compare the text too.
-    if (t->lastName != nullptr && operation == t->lastName &&
-        strcmp(t->last->first.c_str(), operation) == 0)
-        return &t->last->second;
-    auto it = t->calls.find(operation);
-    if (it == t->calls.end()) it = t->calls.emplace(operation, 0).first;
-    t->lastName = operation;
-    t->last = it;
-    return &it->second;
+// "Operation:nth:status[:persistent]"
+bool ApplyFailEntry(const std::string &entry) {
+    std::vector<std::string> parts = standin::Split(entry, ':');
+    if (parts.size() < 3 || parts.size() > 4 || parts[0].empty()) return false;
+    long long nth = 0;
+    long long status = 0;
+    if (!standin::ParseInteger(parts[1], 0, 1, INT32_MAX, &nth)) return false;
+    // Statuses are 32-bit; accept unsigned spellings such as 0xFFFFFFFF too.
+    if (!standin::ParseInteger(parts[2], 0, INT32_MIN, UINT32_MAX, &status)) return false;
+    if (parts.size() == 4 && parts[3] != "persistent" && parts[3] != "p" && parts[3] != "1")
+        return false;
+    StandinFailCall(parts[0].c_str(), static_cast<int>(nth),
+                    static_cast<int32_t>(static_cast<uint32_t>(status)), parts.size() == 4);
+    return true;
 }
+
+// Faults named in the environment hold from the first call on, whichever
+// operation comes first, so they are applied when the library is loaded.
+struct EnvironmentFaults {
+    EnvironmentFaults() {
+        const char *list = std::getenv("HOTSYNC_FAIL");
+        if (list && *list) StandinApplyFailList(list);
+    }
+};
+
+const EnvironmentFaults kEnvironmentFaults;
 
 }  // namespace
 
@@ -59,14 +69,7 @@ void StandinFailCall(const char *operation, int nth, int32_t status, int persist
     Table().faults[operation] = Fault{nth, status, persistent != 0};
 }
 
-void StandinClearFaults(void) {
-    FaultTable &t = Table();
-    t.faults.clear();
-    t.calls.clear();
-    t.lastName = nullptr;
-    t.injected = 0;
-    t.lastFailure = 0;
-}
+void StandinClearFaults(void) { Table() = FaultTable(); }
 
 int StandinCallCount(const char *operation) {
     auto &calls = Table().calls;
@@ -80,8 +83,7 @@ int32_t StandinLastFailure(void) { return Table().lastFailure; }
 
 int StandinShouldFail(const char *operation, int32_t *status) {
     FaultTable &t = Table();
-    int call = ++*CallCounter(&t, operation);
-    if (t.faults.empty()) return 0;
+    int call = ++t.calls[operation];
     auto it = t.faults.find(operation);
     if (it == t.faults.end()) return 0;
     const Fault &f = it->second;
@@ -89,6 +91,32 @@ int StandinShouldFail(const char *operation, int32_t *status) {
     ++t.injected;
     if (status) *status = f.status;
     return 1;
+}
+
+void StandinReset(void) {
+    Table() = FaultTable();
+    standin::ResetHostile();
+    standin::ResetSyncManager();
+    standin::ResetLog();
+    standin::ResetAnswers();
+    standin::ResetDialogs();
+    standin::ResetWindows();
+    standin::ResetRoot();
+    StandinClearNotifies();
+}
+
+int StandinApplyFailList(const char *list) {
+    if (!list) return kStandinErrBadArgument;
+    int status = 0;
+    for (const std::string &entry : standin::Split(list, ',')) {
+        if (entry.empty()) continue;
+        if (!ApplyFailEntry(entry)) {
+            standin::WriteStderr("hotsync stand-in: ignoring fault entry \"" + entry +
+                                 "\" (expected Operation:nth:status[:persistent])\n");
+            status = kStandinErrBadArgument;
+        }
+    }
+    return status;
 }
 
 }  // extern "C"

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "standin_extra.h"
+#include "standin.h"
+
 #include "trace.h"
 
 namespace standin {
@@ -41,10 +42,8 @@ void LoadFromEnvironment(HostileState *state) {
     const char *env = std::getenv("HOTSYNC_HOSTILE");
     Seed(state, false, 0);
     if (env == nullptr || *env == '\0') return;
-    char *end = nullptr;
-    errno = 0;
-    unsigned long seed = std::strtoul(env, &end, 0);
-    if (errno != 0 || *end != '\0' || seed > UINT32_MAX) {
+    long long seed = 0;
+    if (!ParseInteger(env, 0, 0, UINT32_MAX, &seed)) {
         WriteStderr("hotsync stand-in: HOTSYNC_HOSTILE must be a seed number; staying kind\n");
         return;
     }
@@ -147,3 +146,5 @@ uint32_t StandinHostileSeed(void) {
 }
 
 }  // extern "C"
+
+void standin::ResetHostile() { standin::State() = standin::HostileState(); }

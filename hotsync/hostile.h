@@ -1,7 +1,7 @@
 /*
  * Hostile mode of the stand-in: every operation does the worst thing its
  * contract with the caller allows, while still doing its real work where it
- * succeeds. Switched on by StandinSetHostile (standin_extra.h) or by
+ * succeeds. Switched on by StandinSetHostile (standin.h) or by
  * HOTSYNC_HOSTILE=<seed> at first use. Every choice comes from one stream
  * seeded by that number, so a run is reproduced by its seed.
  *

@@ -2,9 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "hostile.h"
 #include "standin.h"
-#include "standin_extra.h"
 #include "trace.h"
 
 namespace {
@@ -24,23 +22,24 @@ std::vector<Notification> &Notifications() {
 extern "C" {
 
 int32_t HS_CALL NotifyHotSyncManager(int32_t request, int32_t argument) {
-    int32_t status = 0;
-    bool injected = standin::Injected("NotifyHotSyncManager", &status);
-    if (!injected) Notifications().push_back({request, argument});
-    status = standin::UnexaminedResult(status);
-    standin::TraceCall("NotifyHotSyncManager", injected, status,
-                       {std::to_string(request), std::to_string(argument)});
-    return status;
+    return standin::Call(
+        "NotifyHotSyncManager",
+        [=] {
+            Notifications().push_back({request, argument});
+            return 0;
+        },
+        standin::Unexamined,
+        standin::Arguments{std::to_string(request), std::to_string(argument)});
 }
 
 size_t StandinNotifyCount(void) { return Notifications().size(); }
 
 int32_t StandinNotifyRequest(size_t index) {
-    return index < Notifications().size() ? Notifications()[index].request : 0;
+    return standin::At(Notifications(), index, [](auto &n) { return n.request; }, 0);
 }
 
 int32_t StandinNotifyArgument(size_t index) {
-    return index < Notifications().size() ? Notifications()[index].argument : 0;
+    return standin::At(Notifications(), index, [](auto &n) { return n.argument; }, 0);
 }
 
 void StandinClearNotifies(void) { Notifications().clear(); }

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "hostile.h"
 #include "root.h"
 #include "standin.h"
 #include "trace.h"
@@ -25,11 +24,7 @@ int32_t Queue(const char *userName, const char *path) {
 }  // namespace
 
 extern "C" int32_t HS_CALL QueueHandheldInstall(const char *userName, const char *path) {
-    int32_t status = 0;
-    bool injected = standin::Injected("QueueHandheldInstall", &status);
-    if (!injected) status = Queue(userName, path);
-    status = standin::UnexaminedResult(status);
-    standin::TraceCall("QueueHandheldInstall", injected, status,
-                       {standin::TextArgument(userName), standin::TextArgument(path)});
-    return status;
+    return standin::Call(
+        "QueueHandheldInstall", [=] { return Queue(userName, path); }, standin::Unexamined,
+        standin::Arguments{standin::TextArgument(userName), standin::TextArgument(path)});
 }

@@ -1,28 +1,22 @@
 // HotSync log of the stand-in. Entries stay in memory for the tests and, when
 // a log file is chosen, are appended to it one per line as
-// "<activity>\t<text>\n", with newline, tab and backslash in the text written
-// as \n, \t and \\. The file is written with POSIX calls, not stdio: the
-// conduit's tests intercept the stdio functions by name, and the log must not
-// be counted among the conduit's own file operations.
+// "<activity>\t<text>\n", the text escaped as in the trace (trace.h).
 //
 // StandinSetLogFile(path) chooses the file; a null or empty path goes back to
 // HOTSYNC_LOG, read at the next entry (unset or empty: no file). An entry that
 // cannot be appended to the file is still kept in memory and the call answers
 // kStandinErrIo. A null text or format answers kStandinErrBadArgument and
 // records nothing. The flag argument is ignored.
-#include <errno.h>
-#include <fcntl.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
-#include "hostile.h"
 #include "os.h"
 #include "standin.h"
+#include "trace.h"
 
 namespace {
 
@@ -52,41 +46,10 @@ const std::string &LogFile() {
     return log.file;
 }
 
-std::string FileLine(int32_t activity, const std::string &text) {
-    std::string line = std::to_string(activity) + "\t";
-    for (char c : text) {
-        switch (c) {
-        case '\n': line += "\\n"; break;
-        case '\t': line += "\\t"; break;
-        case '\\': line += "\\\\"; break;
-        default: line += c;
-        }
-    }
-    line += '\n';
-    return line;
-}
-
-int32_t AppendToFile(const std::string &path, const std::string &line) {
-    int fd = standin::os::OpenFile(path, O_WRONLY | O_CREAT | O_APPEND);
-    if (fd < 0) return kStandinErrIo;
-    int32_t status = 0;
-    size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            status = kStandinErrIo;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (close(fd) != 0 && status == 0) status = kStandinErrIo;
-    return status;
-}
-
 int32_t Record(int32_t activity, std::string text) {
     const std::string &path = LogFile();
-    int32_t status = path.empty() ? 0 : AppendToFile(path, FileLine(activity, text));
+    std::string line = std::to_string(activity) + "\t" + standin::EscapeField(text) + "\n";
+    int32_t status = path.empty() || standin::os::Append(path, line) == 0 ? 0 : kStandinErrIo;
     TheLog().entries.push_back(Entry{activity, std::move(text)});
     return status;
 }
@@ -108,6 +71,8 @@ int32_t RecordFormatted(int32_t activity, const char *format, va_list args) {
 
 }  // namespace
 
+void standin::ResetLog() { TheLog() = Log(); }
+
 extern "C" {
 
 void StandinSetLogFile(const char *path) {
@@ -121,32 +86,32 @@ void StandinClearLog(void) { TheLog().entries.clear(); }
 size_t StandinLogCount(void) { return TheLog().entries.size(); }
 
 int32_t StandinLogActivity(size_t index) {
-    const auto &entries = TheLog().entries;
-    return index < entries.size() ? entries[index].activity : 0;
+    return standin::At(TheLog().entries, index, [](auto &e) { return e.activity; }, 0);
 }
 
 const char *StandinLogText(size_t index) {
-    const auto &entries = TheLog().entries;
-    return index < entries.size() ? entries[index].text.c_str() : nullptr;
+    return standin::At(TheLog().entries, index, [](auto &e) { return e.text.c_str(); },
+                       static_cast<const char *>(nullptr));
 }
 
 // No caller uses a log entry's result, so hostile mode answers anything.
 int32_t HS_CALL LogAddEntry(const char *text, int32_t activity, int32_t /*flag*/) {
-    int32_t status = 0;
-    if (!StandinShouldFail("LogAddEntry", &status))
-        status = text == nullptr ? kStandinErrBadArgument : Record(activity, text);
-    return standin::UnexaminedResult(status);
+    return standin::Call(
+        "LogAddEntry",
+        [=] { return text == nullptr ? int32_t{kStandinErrBadArgument} : Record(activity, text); },
+        standin::Unexamined,
+        standin::Arguments{standin::TextArgument(text), std::to_string(activity)});
 }
 
 int32_t HS_CALL LogAddFormattedEntry(int32_t activity, int32_t /*flag*/, const char *format, ...) {
-    int32_t status = 0;
-    if (!StandinShouldFail("LogAddFormattedEntry", &status)) {
-        va_list args;
-        va_start(args, format);
-        status = RecordFormatted(activity, format, args);
-        va_end(args);
-    }
-    return standin::UnexaminedResult(status);
+    va_list args;
+    va_start(args, format);
+    int32_t result = standin::Call(
+        "LogAddFormattedEntry", [&] { return RecordFormatted(activity, format, args); },
+        standin::Unexamined,
+        standin::Arguments{standin::TextArgument(format), std::to_string(activity)});
+    va_end(args);
+    return result;
 }
 
 }  // extern "C"

@@ -1,10 +1,8 @@
 /*
- * The few file-system calls of the stand-in that differ between platforms,
- * one implementation per platform chosen by the build: os_posix.cpp here,
- * windows/standin/os_win32.cpp for the Windows DLLs. Each answers like its
- * POSIX counterpart: 0 (or a descriptor) for success, -1 with errno set.
- * Like the rest of the stand-in they never go through stdio, whose names the
- * conduit's tests intercept.
+ * Every file-system and process call of the stand-in, one implementation per
+ * platform chosen by the build: os_posix.cpp here, windows/standin/os_win32.cpp
+ * for the Windows DLLs. Each answers like its POSIX counterpart: 0 for
+ * success, -1 with errno set.
  */
 #ifndef LENSFOLIO_HOTSYNC_OS_H
 #define LENSFOLIO_HOTSYNC_OS_H
@@ -17,27 +15,20 @@
 namespace standin {
 namespace os {
 
-// open() with close-on-exec, in binary mode where the platform has a text mode.
-int OpenFile(const std::string &path, int flags, int mode = 0644);
-// Creates and opens a new file from `pathTemplate` (ending in XXXXXX, replaced
-// in place), readable by everyone like any other file the stand-in writes.
-int CreateTemporaryFile(std::string *pathTemplate);
-// Renames `from` to `to`, replacing `to` if it exists.
-int RenameReplacing(const std::string &from, const std::string &to);
+// The whole file, in binary. ENOENT when there is none.
+int ReadAll(const std::string &path, std::string *bytes);
+// Replaces the file whole and atomically: a temporary file beside it, then a
+// rename, so a reader never sees half a file and a failure leaves the old one.
+int WriteAll(const std::string &path, const void *data, size_t size);
+// Appends `text` with one write, creating the file if needed.
+int Append(const std::string &path, const std::string &text);
 int RemoveFile(const std::string &path);
 int MakeDirectory(const std::string &path);
+int RemoveDirectory(const std::string &path);
 int PathStatus(const std::string &path, struct stat *status);
 bool IsAbsolutePath(const std::string &path);
 // The process's current directory, "" on failure.
 std::string CurrentDirectory();
-int ProcessId();
-// Uninitialised memory for a whole .pdb or a run of record bodies; null when
-// there is none. Touching tens of megabytes page by page can cost more in
-// page faults than the copying itself, so the POSIX version hands out large
-// blocks in huge pages where the kernel has them.
-void *AllocateBlock(size_t size);
-// `size` as given to AllocateBlock.
-void FreeBlock(void *block, size_t size);
 
 }  // namespace os
 }  // namespace standin

@@ -2,9 +2,7 @@
 #include "os.h"
 
 #include <fcntl.h>
-#include <stdint.h>
 #include <stdlib.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,42 +13,70 @@ namespace os {
 
 namespace {
 
-constexpr size_t kHugePage = size_t{2} << 20;
+int WriteFully(int fd, const void *data, size_t size) {
+    const char *bytes = static_cast<const char *>(data);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
 
-size_t RoundUp(size_t size, size_t unit) { return (size + unit - 1) / unit * unit; }
+// Closes `fd` and answers -1 with the first error's errno, else 0.
+int Finish(int fd, int status) {
+    int error = errno;
+    if (close(fd) != 0 && status == 0) return -1;
+    errno = error;
+    return status;
+}
 
 }  // namespace
 
-int OpenFile(const std::string &path, int flags, int mode) {
-    return open(path.c_str(), flags | O_CLOEXEC, mode);
+int ReadAll(const std::string &path, std::string *bytes) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    bytes->clear();
+    struct stat status;
+    if (fstat(fd, &status) == 0 && status.st_size > 0)
+        bytes->reserve(static_cast<size_t>(status.st_size));
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return Finish(fd, n < 0 ? -1 : 0);
+        bytes->append(chunk, static_cast<size_t>(n));
+    }
 }
 
-int CreateTemporaryFile(std::string *pathTemplate) {
-    int fd = mkostemp(&(*pathTemplate)[0], O_CLOEXEC);
+int WriteAll(const std::string &path, const void *data, size_t size) {
+    std::string temporary = path + ".tmpXXXXXX";
+    int fd = mkostemp(&temporary[0], O_CLOEXEC);
     if (fd < 0) return -1;
     // mkostemp makes the file private; ours are ordinary files.
-    if (fchmod(fd, 0644) != 0) {
-        int error = errno;
-        close(fd);
-        unlinkat(AT_FDCWD, pathTemplate->c_str(), 0);
-        errno = error;
-        return -1;
-    }
-    return fd;
+    int status = fchmod(fd, 0644) == 0 ? WriteFully(fd, data, size) : -1;
+    status = Finish(fd, status);
+    if (status == 0) status = rename(temporary.c_str(), path.c_str());
+    if (status != 0) unlink(temporary.c_str());
+    return status;
 }
 
-// renameat and unlinkat rather than rename and remove: the conduit's tests
-// intercept the stdio names.
-int RenameReplacing(const std::string &from, const std::string &to) {
-    return renameat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());
+int Append(const std::string &path, const std::string &text) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    return Finish(fd, WriteFully(fd, text.data(), text.size()));
 }
 
-int RemoveFile(const std::string &path) { return unlinkat(AT_FDCWD, path.c_str(), 0); }
+int RemoveFile(const std::string &path) { return unlink(path.c_str()); }
 
 int MakeDirectory(const std::string &path) { return mkdir(path.c_str(), 0777); }
 
+int RemoveDirectory(const std::string &path) { return rmdir(path.c_str()); }
+
 int PathStatus(const std::string &path, struct stat *status) {
-    return fstatat(AT_FDCWD, path.c_str(), status, 0);
+    return stat(path.c_str(), status);
 }
 
 bool IsAbsolutePath(const std::string &path) { return !path.empty() && path[0] == '/'; }
@@ -62,39 +88,6 @@ std::string CurrentDirectory() {
         buffer.resize(buffer.size() * 2);
     }
     return std::string(buffer.data());
-}
-
-int ProcessId() { return static_cast<int>(getpid()); }
-
-// Blocks under a huge page come from malloc. Larger ones are mapped on a
-// huge-page boundary (over-mapped, then trimmed), so that the whole block can
-// be backed by huge pages.
-void *AllocateBlock(size_t size) {
-    if (size < kHugePage) return malloc(size == 0 ? 1 : size);
-    if (size > SIZE_MAX - 2 * kHugePage) return nullptr;
-    size_t length = RoundUp(size, kHugePage);
-    void *mapped = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
-                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) return nullptr;
-    uintptr_t start = reinterpret_cast<uintptr_t>(mapped);
-    uintptr_t aligned = RoundUp(start, kHugePage);
-    if (aligned != start) munmap(mapped, aligned - start);
-    size_t tail = start + kHugePage - aligned;
-    if (tail != 0) munmap(reinterpret_cast<void *>(aligned + length), tail);
-    void *block = reinterpret_cast<void *>(aligned);
-#ifdef MADV_HUGEPAGE
-    madvise(block, length, MADV_HUGEPAGE);  // advice only: small pages work too
-#endif
-    return block;
-}
-
-void FreeBlock(void *block, size_t size) {
-    if (block == nullptr) return;
-    if (size < kHugePage) {
-        free(block);
-        return;
-    }
-    munmap(block, RoundUp(size, kHugePage));
 }
 
 }  // namespace os

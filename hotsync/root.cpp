@@ -2,18 +2,23 @@
 #include "os.h"
 #include "root.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "standin.h"
-#include "standin_extra.h"
+#include "trace.h"
 
 namespace standin {
+
+const ConduitField kConduitFields[kConduitFieldCount] = {
+    {"creatorName", &ConduitEntry::creatorName, &ConduitEntry::hasCreatorName},
+    {"pcDirectory", &ConduitEntry::pcDirectory, &ConduitEntry::hasPcDirectory},
+    {"pcFileName", &ConduitEntry::pcFileName, &ConduitEntry::hasPcFileName},
+    {"title", &ConduitEntry::title, &ConduitEntry::hasTitle},
+    {"remoteFile", &ConduitEntry::remoteFile, &ConduitEntry::hasRemoteFile},
+};
 
 namespace {
 
@@ -29,14 +34,6 @@ struct RootState {
 RootState &Root() {
     static RootState state;
     return state;
-}
-
-std::string Trim(const std::string &text) {
-    const char *blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return std::string();
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
 }
 
 std::string Absolute(const std::string &path) {
@@ -58,38 +55,12 @@ bool FitsOnOneLine(const std::string &value) {
     return value.find_first_of("\r\n") == std::string::npos;
 }
 
-int WriteAll(int fd, const std::string &text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return kStandinErrIo;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-int ParseUint32(const std::string &text, uint32_t *value) {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
+// Decimal digits only for an ID; an optional sign for a conduit type.
+int ParseNumber(const std::string &text, bool isSigned, long long *value) {
+    if (!isSigned && text.find_first_not_of("0123456789") != std::string::npos)
         return kStandinErrCorrupt;
-    }
-    errno = 0;
-    unsigned long long parsed = std::strtoull(text.c_str(), nullptr, 10);
-    if (errno != 0 || parsed > UINT32_MAX) return kStandinErrCorrupt;
-    *value = static_cast<uint32_t>(parsed);
-    return 0;
-}
-
-int ParseInt32(const std::string &text, int32_t *value) {
-    if (text.empty()) return kStandinErrCorrupt;
-    char *end = nullptr;
-    errno = 0;
-    long long parsed = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < INT32_MIN || parsed > INT32_MAX) {
-        return kStandinErrCorrupt;
-    }
-    *value = static_cast<int32_t>(parsed);
-    return 0;
+    long long low = isSigned ? INT32_MIN : 0, high = isSigned ? INT32_MAX : UINT32_MAX;
+    return ParseInteger(text, 10, low, high, value) ? 0 : kStandinErrCorrupt;
 }
 
 int LoadIni(const std::string &path, std::vector<IniSection> *sections) {
@@ -109,36 +80,31 @@ int UserFromSection(const IniSection &section, UserEntry *user) {
     if (!name || !id || !directory) return kStandinErrCorrupt;
     user->name = *name;
     user->directory = *directory;
-    return ParseUint32(*id, &user->id);
-}
-
-void SetOptional(const IniSection &section, const char *key, std::string *value, bool *has) {
-    const std::string *found = FindIniValue(section, key);
-    *has = found != nullptr;
-    *value = found ? *found : std::string();
+    long long value = 0;
+    int status = ParseNumber(*id, false, &value);
+    user->id = static_cast<uint32_t>(value);
+    return status;
 }
 
 int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
     conduit->creator = section.name;
     const std::string *type = FindIniValue(section, "conduitType");
     if (!type) return kStandinErrCorrupt;
-    SetOptional(section, "creatorName", &conduit->creatorName, &conduit->hasCreatorName);
-    SetOptional(section, "pcDirectory", &conduit->pcDirectory, &conduit->hasPcDirectory);
-    SetOptional(section, "pcFileName", &conduit->pcFileName, &conduit->hasPcFileName);
-    SetOptional(section, "title", &conduit->title, &conduit->hasTitle);
-    SetOptional(section, "remoteFile", &conduit->remoteFile, &conduit->hasRemoteFile);
-    return ParseInt32(*type, &conduit->conduitType);
-}
-
-void AddOptional(IniSection *section, const char *key, const std::string &value, bool has) {
-    if (has) section->entries.push_back({key, value});
+    for (const ConduitField &field : kConduitFields) {
+        const std::string *found = FindIniValue(section, field.key);
+        conduit->*field.has = found != nullptr;
+        conduit->*field.value = found ? *found : std::string();
+    }
+    long long value = 0;
+    int status = ParseNumber(*type, true, &value);
+    conduit->conduitType = static_cast<int32_t>(value);
+    return status;
 }
 
 bool ConduitFitsIni(const ConduitEntry &c) {
-    return c.creator.size() == 4 && c.creator.find_first_of("[]\r\n") == std::string::npos &&
-           FitsOnOneLine(c.creatorName) && FitsOnOneLine(c.pcDirectory) &&
-           FitsOnOneLine(c.pcFileName) && FitsOnOneLine(c.title) &&
-           FitsOnOneLine(c.remoteFile);
+    bool fits = c.creator.size() == 4 && c.creator.find_first_of("[]\r\n") == std::string::npos;
+    for (const ConduitField &field : kConduitFields) fits = fits && FitsOnOneLine(c.*field.value);
+    return fits;
 }
 
 int EnsureDirectory(const std::string &path) {
@@ -196,33 +162,13 @@ const std::string *FindIniValue(const IniSection &section, const std::string &ke
 }
 
 int ReadFileText(const std::string &path, std::string *text) {
+    if (os::ReadAll(path, text) == 0) return 0;
     text->clear();
-    int fd = os::OpenFile(path, O_RDONLY);
-    if (fd < 0) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
-    char chunk[4096];
-    int status = 0;
-    for (;;) {
-        ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) status = kStandinErrIo;
-        if (n <= 0) break;
-        text->append(chunk, static_cast<size_t>(n));
-    }
-    close(fd);
-    return status;
+    return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
 }
 
 int WriteFileAtomic(const std::string &path, const std::string &text) {
-    std::string temporary = path + ".tmp." + std::to_string(os::ProcessId());
-    int fd = os::OpenFile(temporary, O_WRONLY | O_CREAT | O_TRUNC);
-    if (fd < 0) return kStandinErrIo;
-    int status = WriteAll(fd, text);
-    if (close(fd) != 0 && status == 0) status = kStandinErrIo;
-    if (status == 0 && os::RenameReplacing(temporary, path) != 0) {
-        status = kStandinErrIo;
-    }
-    if (status != 0) os::RemoveFile(temporary);
-    return status;
+    return os::WriteAll(path, text.data(), text.size()) == 0 ? 0 : kStandinErrIo;
 }
 
 std::string PosixPath(const std::string &path) {
@@ -315,11 +261,9 @@ int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &condu
     for (const ConduitEntry &c : conduits) {
         if (!ConduitFitsIni(c)) return kStandinErrBadArgument;
         IniSection section{c.creator, {{"conduitType", std::to_string(c.conduitType)}}};
-        AddOptional(&section, "creatorName", c.creatorName, c.hasCreatorName);
-        AddOptional(&section, "pcDirectory", c.pcDirectory, c.hasPcDirectory);
-        AddOptional(&section, "pcFileName", c.pcFileName, c.hasPcFileName);
-        AddOptional(&section, "title", c.title, c.hasTitle);
-        AddOptional(&section, "remoteFile", c.remoteFile, c.hasRemoteFile);
+        for (const ConduitField &field : kConduitFields) {
+            if (c.*field.has) section.entries.push_back({field.key, c.*field.value});
+        }
         sections.push_back(section);
     }
     return WriteFileAtomic(root + "/" + kConduitsFile, FormatIni(sections));
@@ -378,6 +322,8 @@ int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
     *size = static_cast<uint32_t>(text.size() + 1);
     return 0;
 }
+
+void ResetRoot() { Root() = RootState(); }
 
 }  // namespace standin
 

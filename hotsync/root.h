@@ -7,8 +7,7 @@
  *
  * Every function answers 0 or one of the stand-in statuses of standin.h.
  * Writes replace a file atomically (temporary file, then rename), so a reader
- * never sees half a file. File access uses POSIX calls only: tests of the
- * conduit put hooks in front of the stdio names.
+ * never sees half a file.
  */
 #ifndef LENSFOLIO_HOTSYNC_ROOT_H
 #define LENSFOLIO_HOTSYNC_ROOT_H
@@ -80,6 +79,16 @@ struct ConduitEntry {
     bool hasTitle = false;
     bool hasRemoteFile = false;
 };
+
+// The optional keys of a registration, in file order, and where each lives.
+struct ConduitField {
+    const char *key;
+    std::string ConduitEntry::*value;
+    bool ConduitEntry::*has;
+};
+enum { kConduitCreatorName, kConduitPcDirectory, kConduitPcFileName, kConduitTitle,
+       kConduitRemoteFile, kConduitFieldCount };
+extern const ConduitField kConduitFields[kConduitFieldCount];
 
 int LoadConduits(const std::string &root, std::vector<ConduitEntry> *conduits);
 int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &conduits);

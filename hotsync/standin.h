@@ -1,10 +1,10 @@
 /*
- * Control surface of the stand-in HotSync desktop, for the hotsync host and the
- * tests. Production code (conduit/, setup/) never includes this: it sees only
- * platform/platform.h.
+ * The whole control surface of the stand-in HotSync desktop, for the hotsync
+ * host, the tests, the benchmarks and the fuzzers. Production code (conduit/,
+ * setup/) never includes this: it sees only platform/platform.h.
  *
  * Every platform operation of the stand-in first asks the fault table whether
- * this call should fail; if not, it does the real work.
+ * this call should fail; if not, it does the real work (trace.h).
  */
 #ifndef LENSFOLIO_STANDIN_H
 #define LENSFOLIO_STANDIN_H
@@ -27,8 +27,21 @@ enum {
     kStandinErrTooMany = 0x4012,       /* 65,535 records, or no free handle */
     kStandinErrExists = 0x4013,        /* SyncCreateDB of a database that exists */
     kStandinErrNotRegistered = 0x4014, /* sync call without a registered conduit */
-    kStandinErrReadOnly = 0x4015       /* write on a database opened without write */
+    kStandinErrReadOnly = 0x4015,      /* write on a database opened without write */
+    /* A user-data or conduit-manager query whose text does not fit the
+     * caller's size: the buffer gets an empty text (when the size allows a
+     * NUL) and *size the size needed, NUL included. */
+    kStandinErrBufferTooSmall = 0x4020
 };
+
+/* Back to the state of a freshly loaded stand-in: no faults and every call
+ * counter at 0, empty log, box, dialog and notify records, the answers list,
+ * log file, root and handheld folder taken from the environment again, no
+ * open database or registered conduit, Sleep's scale and total reset, no
+ * progress hook, and hostile mode as HOTSYNC_HOSTILE says (so hostile test
+ * runs stay hostile, their stream restarted from the seed). HOTSYNC_FAIL is
+ * not applied again: a test process sets it for its children. */
+void StandinReset(void);
 
 /* ---- Fault injection ------------------------------------------------------
  * Make the nth call (1-based, counted from the last StandinClearFaults) of the
@@ -42,6 +55,16 @@ int StandinInjectedCount(void);          /* faults actually injected since the c
 /* Returns non-zero and sets *status when this call of `operation` must fail.
  * Counts the call either way. Used by every stand-in operation. */
 int StandinShouldFail(const char *operation, int32_t *status);
+/* "Operation:nth:status[:persistent],..." with status in decimal or 0x hex
+ * (negative allowed) and persistent spelled "persistent", "p" or "1". Each
+ * entry becomes a StandinFailCall. The library applies HOTSYNC_FAIL this way
+ * when it is loaded. Malformed entries are reported on standard error and
+ * skipped; the result is then kStandinErrBadArgument, else 0. */
+int StandinApplyFailList(const char *list);
+/* The status the last failing call answered since StandinClearFaults (0 when
+ * none failed): in hostile mode the only way to know which status a caller
+ * should have passed on. */
+int32_t StandinLastFailure(void);
 
 /* ---- Sync manager ---------------------------------------------------------
  * The handheld is a folder of .pdb files, one per database, named
@@ -49,6 +72,20 @@ int StandinShouldFail(const char *operation, int32_t *status);
 void StandinSetHandheldDir(const char *directory);
 const char *StandinHandheldDir(void);
 int StandinOpenDatabaseCount(void);       /* handles still open: leak check */
+/* Progress, for a host that shows a progress line: conduits need not call the
+ * HotSync Manager's progress callback (ours never does), so the sync manager
+ * itself reports every record it reads or writes. */
+/* `operation` is "read" or "write"; `done` counts the records of the open
+ * database handled so far in that operation (a read reports its index plus
+ * one); `total` is the database's record count, 0 when unknown (writes). */
+typedef void (*StandinProgressHook)(const char *database, const char *operation,
+                                    unsigned done, unsigned total);
+
+/* Null switches reporting off (the default). */
+void StandinSetProgressHook(StandinProgressHook hook);
+/* Calls the hook, if one is set. */
+void StandinReportProgress(const char *database, const char *operation, unsigned done,
+                           unsigned total);
 
 /* ---- Log --------------------------------------------------------------------
  * Entries are kept in memory (for tests) and, when a log file is set, appended
@@ -72,7 +109,22 @@ size_t StandinBoxCount(void);
 const char *StandinBoxTitle(size_t index);
 const char *StandinBoxText(size_t index);
 uint32_t StandinBoxStyle(size_t index);
+int32_t StandinBoxAnswer(size_t index); /* kIdYes, kIdNo, ... */
 void StandinClearBoxes(void);
+/* Non-zero (the default): when the answers list is used up and standard input
+ * is a terminal, ask there. Tests switch it off so that they never block. */
+void StandinSetTerminalAnswers(int enabled);
+
+/* ---- Action dialog ----------------------------------------------------------
+ * One record per RunHotSyncActionDlg that was not failed by the fault table. */
+size_t StandinDialogCount(void);
+const char *StandinDialogConduitName(size_t index); /* "" when none was set */
+int32_t StandinDialogShownAction(size_t index);     /* action index on entry */
+int32_t StandinDialogShownMakeDefault(size_t index);
+int32_t StandinDialogResult(size_t index);          /* kDialogOk or kDialogCancel */
+void StandinClearDialogs(void);
+/* Dialogs constructed and not yet destroyed: leak check. */
+int StandinLiveDialogCount(void);
 
 /* ---- The simulated HotSync directory (user data, conduit manager, install aide)
  * Chosen by StandinSetRoot, else HOTSYNC_ROOT. */
@@ -83,10 +135,22 @@ const char *StandinRoot(void);
 size_t StandinNotifyCount(void);
 int32_t StandinNotifyRequest(size_t index);
 int32_t StandinNotifyArgument(size_t index);
+void StandinClearNotifies(void);
 /* Scale factor for Sleep: 0 makes it return at once (tests), 1 is real time.
  * Set from HOTSYNC_SLEEP_SCALE at first use. Total requested ms is recorded. */
 void StandinSetSleepScale(double scale);
 uint64_t StandinSleptMilliseconds(void);
+void StandinResetSleptMilliseconds(void);
+
+/* ---- Hostile mode -------------------------------------------------------------
+ * Every operation does the worst thing its contract allows: junk in buffers
+ * and fields the caller may not rely on, varied results where none is
+ * examined, other failure statuses, arbitrary handles (README.md lists each).
+ * Set from HOTSYNC_HOSTILE=<seed> at first use (unset, empty or 0: off), or
+ * by this call; either restarts the stream of choices from the seed. */
+void StandinSetHostile(int enabled, uint32_t seed);
+int StandinHostile(void);
+uint32_t StandinHostileSeed(void);
 
 #ifdef __cplusplus
 }

@@ -48,12 +48,8 @@ int32_t UserField(uint32_t userId, bool directory, char *buffer, uint32_t *size)
     return standin::CopyToCaller(directory ? user->directory : user->name, buffer, size);
 }
 
-std::string SizeArgument(const uint32_t *size) {
-    return size ? std::to_string(*size) : "(null)";
-}
-
 // Only the low 16 bits, read as a signed number, count.
-int32_t HostileCount(int32_t count) {
+int32_t HostileCount(int32_t count, bool) {
     if (!standin::Hostile()) return count;
     const uint32_t low = static_cast<uint32_t>(count) & 0xFFFF;
     return static_cast<int32_t>((standin::HostileNumber() << 16) | low);
@@ -63,15 +59,14 @@ int32_t HostileCount(int32_t count) {
 // or, on failure, no defined text at all.
 int32_t TextQuery(const char *operation, uint32_t userId, bool directory, char *buffer,
                   uint32_t *size) {
-    std::string sizeOnEntry = SizeArgument(size);
     uint32_t stated = size ? *size : 0;
-    int32_t status = 0;
-    bool injected = standin::Injected(operation, &status);
-    if (!injected) status = UserField(userId, directory, buffer, size);
-    standin::HostileText(status, buffer, stated, size);
-    status = standin::FailureStatus(status);
-    standin::TraceCall(operation, injected, status, {std::to_string(userId), sizeOnEntry});
-    return status;
+    return standin::Call(
+        operation, [=] { return UserField(userId, directory, buffer, size); },
+        [=](int32_t status, bool) {
+            standin::HostileText(status, buffer, stated, size);
+            return standin::FailureStatus(status);
+        },
+        standin::Arguments{std::to_string(userId), standin::SizeArgument(size)});
 }
 
 }  // namespace
@@ -79,25 +74,21 @@ int32_t TextQuery(const char *operation, uint32_t userId, bool directory, char *
 extern "C" {
 
 int32_t HS_CALL GetHotSyncUserCount(void) {
-    int32_t status = 0;
-    bool injected = standin::Injected("GetHotSyncUserCount", &status);
-    if (!injected) status = UserCount();
-    status = HostileCount(status);
-    standin::TraceCall("GetHotSyncUserCount", injected, status, {});
-    return status;
+    return standin::Call("GetHotSyncUserCount", UserCount, HostileCount,
+                         standin::Arguments{});
 }
 
 int32_t HS_CALL GetHotSyncUserId(int32_t index, uint32_t *userId) {
-    int32_t status = 0;
-    bool injected = standin::Injected("GetHotSyncUserId", &status);
-    if (!injected) status = UserId(index, userId);
-    // A failed query leaves no defined ID.
-    bool junk = status != 0 && userId && standin::Hostile();
-    if (junk) *userId = standin::HostileNumber();
-    status = standin::FailureStatus(status);
-    standin::TraceCall("GetHotSyncUserId", injected, status,
-                       {std::to_string(index), status == 0 || junk ? std::to_string(*userId) : ""});
-    return status;
+    bool written = false;
+    auto outcome = [&](int32_t status, bool) {
+        // A failed query leaves no defined ID.
+        written = status == 0 || (userId && standin::Hostile());
+        if (status != 0 && written) *userId = standin::HostileNumber();
+        return standin::FailureStatus(status);
+    };
+    return standin::Call("GetHotSyncUserId", [=] { return UserId(index, userId); }, outcome, [&] {
+        return standin::Arguments{std::to_string(index), written ? std::to_string(*userId) : ""};
+    });
 }
 
 int32_t HS_CALL GetHotSyncUserName(uint32_t userId, char *name, uint32_t *size) {

@@ -7,7 +7,6 @@
 
 #include "files.h"
 #include "standin.h"
-#include "standin_extra.h"
 
 standin::ConduitEntry LenfolRegistration(const std::string &library) {
     standin::ConduitEntry conduit;

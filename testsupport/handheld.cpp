@@ -4,8 +4,8 @@
 
 void HandheldTest::SetUp() {
     ASSERT_FALSE(dir_.empty());
+    StandinReset();
     StandinSetHandheldDir(dir_.c_str());
-    StandinClearFaults();
     ASSERT_EQ(SyncRegisterConduit(&conduit_), 0);
 }
 

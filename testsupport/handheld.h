@@ -1,5 +1,5 @@
-// A scratch handheld folder for the sync-manager tests: the stand-in points
-// at it with its faults cleared and one conduit registered; a handle left
+// A scratch handheld folder for the sync-manager tests: the stand-in, reset
+// (StandinReset), points at it with one conduit registered; a handle left
 // open fails the test and is closed.
 #ifndef LENSFOLIO_TESTSUPPORT_HANDHELD_H
 #define LENSFOLIO_TESTSUPPORT_HANDHELD_H

@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "standin.h"
-#include "standin_extra.h"
 
 namespace fs = std::filesystem;
 
@@ -44,12 +43,11 @@ std::ostream &operator<<(std::ostream &out, const HandheldRecord &r) {
 }
 
 void ConduitTest::SetUp() {
+    StandinReset();
     ASSERT_FALSE(root_.empty());
     fs::create_directories(root_ + "/handheld");
     fs::create_directories(DesktopDir());
     StandinSetHandheldDir((root_ + "/handheld").c_str());
-    StandinClearFaults();
-    StandinClearLog();
     ASSERT_NE(Lenfol().library, nullptr);
 }
 

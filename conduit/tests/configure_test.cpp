@@ -4,7 +4,6 @@
 
 #include "conduit_fixture.h"
 #include "standin.h"
-#include "standin_extra.h"
 
 namespace {
 
@@ -23,9 +22,8 @@ void PrintTo(const ConfigureCase &c, std::ostream *out) { *out << c.name; }
 class ConfigureConduitTest : public ::testing::TestWithParam<ConfigureCase> {
 protected:
     void SetUp() override {
+        StandinReset();
         StandinSetTerminalAnswers(0);
-        StandinClearDialogs();
-        StandinClearFaults();
     }
     void TearDown() override {
         EXPECT_EQ(StandinLiveDialogCount(), 0) << "the dialog was not destroyed";

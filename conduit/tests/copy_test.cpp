@@ -49,9 +49,9 @@ bool Contains(const std::vector<LogLine> &lines, const LogLine &line) {
 class CopyTest : public ConduitTest {
 protected:
     int32_t SyncWithFaults(int32_t syncType) {
-        ArmStdioFaults(true);
+        ArmStdioFaults(DesktopDir());
         int32_t status = Sync(syncType);
-        ArmStdioFaults(false);
+        ArmStdioFaults("");
         EXPECT_EQ(OpenStdioFiles(), 0) << "a desktop file was left open";
         EXPECT_EQ(StandinOpenDatabaseCount(), 0) << "the database was left open";
         return status;

@@ -10,7 +10,6 @@
 #include "conduit_fixture.h"
 #include "copy.h"
 #include "standin.h"
-#include "standin_extra.h"
 
 namespace {
 

@@ -6,12 +6,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <set>
+#include <string>
 
 #include "standin.h"
 
 namespace {
 
-bool g_armed = false;
+std::string g_directory;  // with a trailing '/'; empty: disarmed
 std::set<FILE *> g_tracked;
 std::set<FILE *> g_failed;  // streams whose read was made to fail
 
@@ -22,6 +23,11 @@ Fn Real(const char *name) {
 
 bool Tracked(FILE *f) { return g_tracked.count(f) != 0; }
 
+bool Armed(const char *path) {
+    return !g_directory.empty() && path != nullptr &&
+           std::string(path).compare(0, g_directory.size(), g_directory) == 0;
+}
+
 bool Fails(const char *operation) {
     int32_t status = 0;
     return StandinShouldFail(operation, &status) != 0;
@@ -29,14 +35,17 @@ bool Fails(const char *operation) {
 
 }  // namespace
 
-void ArmStdioFaults(bool armed) { g_armed = armed; }
+void ArmStdioFaults(const std::string &directory) {
+    g_directory = directory;
+    if (!g_directory.empty() && g_directory.back() != '/') g_directory += '/';
+}
 int OpenStdioFiles() { return static_cast<int>(g_tracked.size()); }
 
 extern "C" {
 
 FILE *fopen(const char *path, const char *mode) {
     static auto real = Real<FILE *(*)(const char *, const char *)>("fopen");
-    if (!g_armed) return real(path, mode);
+    if (!Armed(path)) return real(path, mode);
     if (Fails("fopen")) {
         errno = EACCES;
         return nullptr;
@@ -95,7 +104,7 @@ int ferror(FILE *f) {
 
 int rename(const char *from, const char *to) {
     static auto real = Real<int (*)(const char *, const char *)>("rename");
-    if (g_armed && Fails("rename")) {
+    if (Armed(from) && Fails("rename")) {
         errno = EACCES;
         return -1;
     }
@@ -104,7 +113,7 @@ int rename(const char *from, const char *to) {
 
 int remove(const char *path) {
     static auto real = Real<int (*)(const char *)>("remove");
-    if (g_armed && Fails("remove")) {
+    if (Armed(path) && Fails("remove")) {
         errno = EACCES;
         return -1;
     }

@@ -30,7 +30,7 @@ const char *ActivityLabel(long activity) {
     }
 }
 
-// The log file writes newline, tab and backslash as \n, \t and \\.
+// The log file writes newline, tab, carriage return and backslash as \n, \t, \r and \\.
 std::string Unescape(const std::string &text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -39,7 +39,7 @@ std::string Unescape(const std::string &text) {
             continue;
         }
         char next = text[++i];
-        out += next == 'n' ? '\n' : next == 't' ? '\t' : next;
+        out += next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
     }
     return out;
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "host_os.h"
-#include "progress.h"
+#include "standin.h"
 #include "sync_run.h"
 
 namespace host {

@@ -4,7 +4,6 @@
 #include "copy.h"
 #include "host.h"
 #include "standin.h"
-#include "standin_extra.h"
 
 namespace host {
 

@@ -21,9 +21,7 @@ class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         unsetenv("HOTSYNC_LOG");
-        StandinSetLogFile(nullptr);
-        StandinClearLog();
-        StandinClearFaults();
+        StandinReset();
     }
     void TearDown() override {
         unsetenv("HOTSYNC_LOG");

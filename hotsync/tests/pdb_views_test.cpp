@@ -1,8 +1,7 @@
-// Databases held as views: the file written from views must be the one
-// PdbSerialize makes, however the bodies lie in memory; the body store must
-// keep every body it handed out intact across new blocks, resets and
-// compaction; and the sync manager, which holds its databases this way, must
-// keep every record right however often records are replaced or purged.
+// Whole databases on disk and in the sync manager: the file PdbSave writes
+// must be the one PdbSerialize makes and load back the same, for many shapes
+// of database; and the sync manager must keep every record right however
+// many bodies it takes and however often records are replaced or purged.
 #include "pdb.h"
 
 #include <gtest/gtest.h>
@@ -53,11 +52,10 @@ protected:
     const std::string dir_ = scratch_.Path();
 };
 
-// ---- Writing from views ---------------------------------------------------------
+// ---- Saving and loading ------------------------------------------------------------
 
-// Body sizes of one sweep case, and where the bodies lie: each in a vector
-// of its own, or one after the other in one buffer (in record order or
-// backwards, so that neighbours in memory are not neighbours in the file).
+// Body sizes of one sweep case, and in which order the bodies were built
+// (forwards or backwards), so that each shape is written and read back.
 enum class Placement { Scattered, Contiguous, Reversed };
 
 struct Layout {
@@ -71,7 +69,7 @@ std::vector<size_t> Many(size_t count, size_t size) { return std::vector<size_t>
 std::vector<size_t> Mixed() {
     std::vector<size_t> sizes;
     for (size_t i = 0; i < 300; ++i) sizes.push_back(i % 7 == 0 ? 0 : (i * 37) % 1300);
-    sizes.push_back(70000);  // past the write buffer: goes out directly
+    sizes.push_back(70000);
     sizes.push_back(0);
     sizes.push_back(65535);
     return sizes;
@@ -90,38 +88,19 @@ const Layout kLayouts[] = {
 
 class PdbViewsTest : public ScratchTest, public ::testing::WithParamInterface<Layout> {
 protected:
-    // The database of the layout, and views of its bodies placed as asked.
     void Build(const Layout &layout) {
         db_ = Header();
-        size_t total = 0;
-        for (size_t i = 0; i < layout.sizes.size(); ++i) {
-            PdbRecord r;
+        db_.records.resize(layout.sizes.size());
+        for (size_t n = 0; n < layout.sizes.size(); ++n) {
+            size_t i = layout.placement == Placement::Reversed ? layout.sizes.size() - 1 - n : n;
+            PdbRecord &r = db_.records[i];
             r.attributes = static_cast<uint8_t>(i % 16 | (i % 3 == 0 ? kPdbRecSecret : 0));
             r.uniqueId = static_cast<uint32_t>(0xFFFFFF - i);
             r.body = Pattern(layout.sizes[i], static_cast<uint32_t>(i));
-            db_.records.push_back(r);
-            total += layout.sizes[i];
-        }
-        buffer_.assign(total, 0);
-        views_.resize(db_.records.size());
-        size_t at = 0;
-        for (size_t n = 0; n < db_.records.size(); ++n) {
-            size_t i = layout.placement == Placement::Reversed ? db_.records.size() - 1 - n : n;
-            const PdbRecord &r = db_.records[i];
-            const uint8_t *body = r.body.data();
-            if (layout.placement != Placement::Scattered && !r.body.empty()) {
-                memcpy(buffer_.data() + at, r.body.data(), r.body.size());
-                body = buffer_.data() + at;
-                at += r.body.size();
-            }
-            views_[i] = PdbRecordView{body, static_cast<uint32_t>(r.body.size()), r.uniqueId,
-                                      r.attributes};
         }
     }
 
     PdbDatabase db_;
-    Bytes buffer_;
-    std::vector<PdbRecordView> views_;
 };
 
 TEST_P(PdbViewsTest, SavesTheBytesSerializeMakes) {
@@ -129,37 +108,30 @@ TEST_P(PdbViewsTest, SavesTheBytesSerializeMakes) {
     Build(GetParam());
     Bytes expected;
     ASSERT_EQ(PdbSerialize(db_, &expected), 0);
+    EXPECT_EQ(expected.size(), PdbFileSize(db_));
     const std::string path = dir_ + "/Views.pdb";
-    ASSERT_EQ(PdbSaveViews(path, db_, views_.data(), views_.size()), 0);
+    ASSERT_EQ(PdbSave(path, db_), 0);
     EXPECT_EQ(ReadAll(path), std::string(expected.begin(), expected.end()));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "temporary file left";
 }
 
-TEST_P(PdbViewsTest, LoadsWhatPdbLoadLoads) {
+TEST_P(PdbViewsTest, LoadsWhatWasSaved) {
     SCOPED_TRACE(GetParam().name);
     Build(GetParam());
     const std::string path = dir_ + "/Views.pdb";
     ASSERT_EQ(PdbSave(path, db_), 0);
-    PdbHeader header;
-    std::vector<PdbRecordView> records;
-    PdbStore store;
-    ASSERT_EQ(PdbLoadViews(path, &header, &records, &store), 0);
-    EXPECT_EQ(PdbName(header), "Views");
-    EXPECT_EQ(header.modificationNumber, db_.modificationNumber);
-    EXPECT_EQ(header.uniqueIdSeed, db_.uniqueIdSeed);
-    EXPECT_EQ(header.appInfo, db_.appInfo);
-    EXPECT_EQ(header.sortInfo, db_.sortInfo);
-    ASSERT_EQ(records.size(), db_.records.size());
-    for (size_t i = 0; i < records.size(); ++i) {
-        SCOPED_TRACE("record " + std::to_string(i));
-        const PdbRecordView &v = records[i];
-        EXPECT_EQ(v.attributes, db_.records[i].attributes);
-        EXPECT_EQ(v.uniqueId, db_.records[i].uniqueId);
-        EXPECT_EQ(Bytes(v.body, v.body + v.size), db_.records[i].body);
-    }
-    // Written back from where it was read, the file comes out the same.
+    PdbDatabase loaded;
+    ASSERT_EQ(PdbLoad(path, &loaded), 0);
+    // Every field and record as saved: the two serialize alike.
+    Bytes saved, reloaded;
+    ASSERT_EQ(PdbSerialize(db_, &saved), 0);
+    ASSERT_EQ(PdbSerialize(loaded, &reloaded), 0);
+    EXPECT_EQ(reloaded, saved);
+    EXPECT_EQ(PdbName(loaded), "Views");
+    ASSERT_EQ(loaded.records.size(), db_.records.size());
+    // Written back as it was read, the file comes out the same.
     const std::string copy = dir_ + "/Copy.pdb";
-    ASSERT_EQ(PdbSaveViews(copy, header, records.data(), records.size()), 0);
+    ASSERT_EQ(PdbSave(copy, loaded), 0);
     EXPECT_EQ(ReadAll(copy), ReadAll(path));
 }
 
@@ -167,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PdbViewsTest, ::testing::ValuesIn(kLayouts));
 
 using PdbViewsFileTest = ScratchTest;
 
-TEST_F(PdbViewsFileTest, LoadViewsFailsLikeLoadAndLeavesItsTargetsAlone) {
+TEST_F(PdbViewsFileTest, LoadFailsAndLeavesItsTargetAlone) {
     PdbDatabase sample = Header();
     sample.records.push_back(PdbRecord{0, 1, Pattern(10, 1)});
     ASSERT_EQ(PdbSave(dir_ + "/short.pdb", sample), 0);
@@ -182,113 +154,24 @@ TEST_F(PdbViewsFileTest, LoadViewsFailsLikeLoadAndLeavesItsTargetsAlone) {
     for (const auto &c : kCases) {
         SCOPED_TRACE(c.file);
         PdbDatabase loaded;
+        strcpy(loaded.name, "untouched");
+        loaded.records.push_back(PdbRecord{0, 7, {'k'}});
         EXPECT_EQ(PdbLoad(dir_ + "/" + c.file, &loaded), c.status);
-        PdbHeader header;
-        strcpy(header.name, "untouched");
-        const uint8_t kept[] = {'k'};
-        std::vector<PdbRecordView> records{PdbRecordView{kept, 1, 7, 0}};
-        PdbStore store;
-        ASSERT_NE(PdbStoreBody(&store, kept, 1), nullptr);
-        EXPECT_EQ(PdbLoadViews(dir_ + "/" + c.file, &header, &records, &store), c.status);
-        EXPECT_EQ(PdbName(header), "untouched");
-        ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].body, kept);
-        EXPECT_EQ(PdbStoreHeld(store), 1u);
+        EXPECT_EQ(PdbName(loaded), "untouched");
+        ASSERT_EQ(loaded.records.size(), 1u);
+        EXPECT_EQ(loaded.records[0].body, Bytes{'k'});
     }
 }
 
-TEST_F(PdbViewsFileTest, SaveViewsRefusesWhatSerializeRefuses) {
-    PdbHeader header;
-    std::vector<PdbRecordView> records(kPdbMaxRecords + 1, PdbRecordView{nullptr, 0, 1, 0});
-    EXPECT_EQ(PdbSaveViews(dir_ + "/big.pdb", header, records.data(), records.size()),
-              kStandinErrTooMany);
-    // Bodies adding up past 4 GiB are refused before anything is read.
-    static const uint8_t kByte = 0;
-    std::vector<PdbRecordView> huge(2, PdbRecordView{&kByte, 0x80000000u, 1, 0});
-    EXPECT_EQ(PdbSaveViews(dir_ + "/huge.pdb", header, huge.data(), huge.size()),
-              kStandinErrTooMany);
+// (Bodies adding up past 4 GiB are refused too; a test of that would need
+// 4 GiB of bodies in memory.)
+TEST_F(PdbViewsFileTest, SaveRefusesWhatSerializeRefuses) {
+    PdbDatabase db;
+    db.records.assign(kPdbMaxRecords + 1, PdbRecord{0, 1, {}});
+    Bytes image;
+    EXPECT_EQ(PdbSerialize(db, &image), kStandinErrTooMany);
+    EXPECT_EQ(PdbSave(dir_ + "/big.pdb", db), kStandinErrTooMany);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 0);
-}
-
-// ---- The body store --------------------------------------------------------------
-
-struct Kept {
-    const uint8_t *at;
-    Bytes bytes;
-};
-
-void ExpectIntact(const std::vector<Kept> &kept) {
-    for (size_t i = 0; i < kept.size(); ++i) {
-        SCOPED_TRACE("body " + std::to_string(i));
-        ASSERT_NE(kept[i].at, nullptr);
-        EXPECT_EQ(Bytes(kept[i].at, kept[i].at + kept[i].bytes.size()), kept[i].bytes);
-    }
-}
-
-// Small bodies, then some larger than a whole new block would be by default.
-std::vector<Kept> Fill(PdbStore *store, uint32_t seed) {
-    std::vector<Kept> kept;
-    for (uint32_t i = 0; i < 3000; ++i) {
-        size_t size = i % 500 == 499 ? 300000 : 1 + (i * 53) % 700;
-        Bytes bytes = Pattern(size, seed + i);
-        const uint8_t *at = PdbStoreBody(store, bytes.data(), static_cast<uint32_t>(size));
-        kept.push_back(Kept{at, bytes});
-    }
-    return kept;
-}
-
-uint64_t Total(const std::vector<Kept> &kept) {
-    uint64_t total = 0;
-    for (const Kept &k : kept) total += k.bytes.size();
-    return total;
-}
-
-TEST(PdbStoreTest, BodiesStayWhereTheyWereCopiedAsTheStoreGrows) {
-    PdbStore store;
-    std::vector<Kept> kept = Fill(&store, 0);
-    EXPECT_GT(store.blocks.size(), 2u) << "the sweep should have needed several blocks";
-    ExpectIntact(kept);
-    EXPECT_EQ(PdbStoreHeld(store), Total(kept));
-}
-
-TEST(PdbStoreTest, AnEmptyBodyTakesNoRoom) {
-    PdbStore store;
-    const uint8_t byte = 1;
-    EXPECT_EQ(PdbStoreBody(&store, &byte, 0), nullptr);
-    EXPECT_EQ(PdbStoreHeld(store), 0u);
-}
-
-TEST(PdbStoreTest, AResetStoreFillsItsOldBlocksAgain) {
-    PdbStore store;
-    Fill(&store, 0);
-    const size_t blocks = store.blocks.size();
-    PdbStoreReset(&store);
-    EXPECT_EQ(PdbStoreHeld(store), 0u);
-    std::vector<Kept> kept = Fill(&store, 7);
-    EXPECT_EQ(store.blocks.size(), blocks);
-    ExpectIntact(kept);
-    EXPECT_EQ(PdbStoreHeld(store), Total(kept));
-}
-
-TEST(PdbStoreTest, CompactionKeepsTheLiveBodiesOnly) {
-    PdbStore store;
-    std::vector<Kept> all = Fill(&store, 3);
-    std::vector<Kept> live;
-    std::vector<PdbRecordView> views;
-    for (size_t i = 0; i < all.size(); i += 3) {
-        live.push_back(all[i]);
-        views.push_back(PdbRecordView{all[i].at, static_cast<uint32_t>(all[i].bytes.size()),
-                                      static_cast<uint32_t>(i), 0});
-    }
-    views.push_back(PdbRecordView{nullptr, 0, 1, 0});
-    ASSERT_EQ(PdbStoreCompact(&store, views.data(), views.size()), 0);
-    EXPECT_EQ(PdbStoreHeld(store), Total(live));
-    for (size_t i = 0; i < live.size(); ++i) live[i].at = views[i].body;
-    ExpectIntact(live);
-    // New bodies go after the compacted ones without disturbing them.
-    std::vector<Kept> more = Fill(&store, 11);
-    ExpectIntact(live);
-    ExpectIntact(more);
 }
 
 // ---- The sync manager's memory ------------------------------------------------------
@@ -344,10 +227,68 @@ protected:
         }
         ASSERT_EQ(PdbSave(Path(), file), 0);
     }
+
+    using Contents_ = std::vector<std::pair<uint32_t, Bytes>>;
+
+    // 3000 new records, small bodies and now and then one of the largest size.
+    Contents_ Fill(uint8_t db, uint32_t seed) {
+        Contents_ written;
+        for (uint32_t i = 0; i < 3000; ++i) {
+            Bytes body = Pattern(i % 500 == 499 ? 65535 : 1 + (i * 53) % 700, seed + i);
+            written.emplace_back(Write(db, 0, body), body);
+        }
+        return written;
+    }
+
+    // What the handle holds, then (after the close) what the file holds.
+    void ExpectKept(uint8_t db, const Contents_ &expected) {
+        ASSERT_EQ(Contents(db), expected);
+        ASSERT_EQ(SyncCloseDB(db), 0);
+        EXPECT_EQ(FileContents(), expected);
+    }
 };
 
-// Each replacement leaves the old body behind until the store moves the live
-// ones together: many large replacements must not lose or mix up a body.
+TEST_F(SyncManagerStoreTest, BodiesStayIntactAsTheDatabaseGrows) {
+    SaveFile(0, 0);
+    uint8_t db = Open();
+    ExpectKept(db, Fill(db, 0));
+}
+
+TEST_F(SyncManagerStoreTest, AnEmptyBodyTakesNoRoom) {
+    SaveFile(0, 0);
+    const uintmax_t before = fs::file_size(Path());
+    uint8_t db = Open();
+    const uint32_t id = Write(db, 0, Bytes{});
+    ExpectKept(db, {{id, Bytes{}}});
+    EXPECT_EQ(fs::file_size(Path()), before + kPdbEntrySize);
+}
+
+TEST_F(SyncManagerStoreTest, RecordsWrittenAgainAfterAPurgeOfAllStayIntact) {
+    SaveFile(0, 0);
+    uint8_t db = Open();
+    Fill(db, 0);
+    ASSERT_EQ(SyncPurgeAllRecs(db), 0);
+    ExpectKept(db, Fill(db, 7));
+}
+
+TEST_F(SyncManagerStoreTest, PurgingKeepsTheLiveBodiesOnlyAndTakesNewOnes) {
+    SaveFile(0, 0);
+    uint8_t db = Open();
+    Contents_ all = Fill(db, 3), expected;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (i % 3 == 0)
+            expected.push_back(all[i]);
+        else
+            Write(db, all[i].first, all[i].second, kPdbRecDeleted);
+    }
+    ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);
+    ASSERT_EQ(Contents(db), expected);
+    Contents_ more = Fill(db, 11);
+    expected.insert(expected.end(), more.begin(), more.end());
+    ExpectKept(db, expected);
+}
+
+// Many large replacements must not lose or mix up a body.
 TEST_F(SyncManagerStoreTest, ReplacingRecordsOverAndOverKeepsEveryBody) {
     SaveFile(5, 1000);
     uint8_t db = Open();
@@ -388,8 +329,7 @@ TEST_F(SyncManagerStoreTest, PurgingDeletedRecordsKeepsTheOthersAndTakesNewOnes)
     EXPECT_EQ(FileContents(), expected);
 }
 
-// A purge of everything makes room for the new records where the old file's
-// bytes were; more new bytes than the file held must go on past it.
+// After a purge of everything, more new bytes than the old file held.
 TEST_F(SyncManagerStoreTest, RecordsWrittenAfterAPurgeOfAllOutgrowTheOldFile) {
     SaveFile(200, 500);
     uint8_t db = Open();
@@ -406,8 +346,8 @@ TEST_F(SyncManagerStoreTest, RecordsWrittenAfterAPurgeOfAllOutgrowTheOldFile) {
     EXPECT_EQ(FileContents(), expected);
 }
 
-// The IDs in use are kept in pages of 64 Ki IDs: fresh IDs must skip taken
-// ones on both sides of a page boundary and at the top.
+// Fresh IDs must skip taken ones, however the taken ones lie, up to the top
+// and round again.
 TEST_F(SyncManagerStoreTest, FreshIdsSkipTakenOnesAcrossIdPages) {
     const uint32_t kTaken[] = {0xFFFF, 0x10000, 0x10001, 0xFFFFFF, 1};
     for (uint32_t seed : {0xFFFEu, 0xFFFFFEu}) {

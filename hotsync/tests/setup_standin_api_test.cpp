@@ -1,5 +1,6 @@
 // User data, conduit manager, install aide, HotSync API and Windows calls of
-// the stand-in, as the setup programs use them.
+// the stand-in, as the setup programs use them; and what every operation
+// shares: the trace and StandinReset.
 #include <sys/stat.h>
 
 #include <cstring>
@@ -176,6 +177,65 @@ TEST_F(StandinWin32, SleepIsScaledAndCounted) {
     Sleep(250);
     EXPECT_EQ(StandinSleptMilliseconds(), 5250u);
     EXPECT_EQ(GetFocus(), nullptr);
+}
+
+// ---- What every operation shares ----------------------------------------------
+
+using StandinControl = StandinScratch;
+
+// Sync-manager and log calls go through the same wrapper as the others: each
+// is traced with whether a fault fired and what the caller got.
+TEST_F(StandinControl, TheTraceShowsEveryCallWithItsOutcome) {
+    const std::string trace = (scratch_ / "trace").string();
+    setenv("HOTSYNC_TRACE", trace.c_str(), 1);
+    StandinFailCall("LogAddEntry", 1, 0x7E57, 0);
+    ConduitHandle conduit = 0;
+    ASSERT_EQ(SyncRegisterConduit(&conduit), 0);
+    LogAddEntry("a\rb", 3, 0);
+    EXPECT_EQ(SyncCloseDB(9), kStandinErrBadArgument);
+    unsetenv("HOTSYNC_TRACE");
+    EXPECT_EQ(ReadAll(trace), "SyncRegisterConduit\t0\t0\t" + std::to_string(conduit) +
+                              "\nLogAddEntry\t1\t" + std::to_string(0x7E57) +
+                              "\ta\\rb\t3\nSyncCloseDB\t0\t" +
+                              std::to_string(kStandinErrBadArgument) + "\t9\n");
+    SyncUnRegisterConduit(conduit);
+}
+
+// A fixture's StandinReset must leave nothing of the test before it, while
+// the hostile runs stay hostile with the seed of their environment.
+TEST_F(StandinControl, ResetForgetsEverythingButTheEnvironment) {
+    const char *env = getenv("HOTSYNC_HOSTILE");
+    const std::string hostileBefore = env ? env : "";
+    StandinFailCall("SyncOpenDB", 1, 0x7E57, 1);
+    ConduitHandle conduit = 0;
+    ASSERT_EQ(SyncRegisterConduit(&conduit), 0);
+    LogAddEntry("entry", 1, 0);
+    StandinSetAnswers("no,yes");
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "title", 0x104), kIdNo);
+    NotifyHotSyncManager(1, 2);
+    StandinSetSleepScale(0);
+    Sleep(5);
+    StandinSetHostile(1, 9);
+    setenv("HOTSYNC_HOSTILE", "5", 1);
+    StandinReset();
+    EXPECT_EQ(StandinHostile(), 1);
+    EXPECT_EQ(StandinHostileSeed(), 5u);
+    unsetenv("HOTSYNC_HOSTILE");
+    StandinReset();
+    if (!hostileBefore.empty()) setenv("HOTSYNC_HOSTILE", hostileBefore.c_str(), 1);
+    EXPECT_EQ(StandinHostile(), 0);
+    EXPECT_EQ(StandinCallCount("SyncOpenDB"), 0);
+    EXPECT_EQ(StandinInjectedCount(), 0);
+    EXPECT_EQ(StandinLogCount(), 0u);
+    EXPECT_EQ(StandinBoxCount(), 0u);
+    EXPECT_EQ(StandinNotifyCount(), 0u);
+    EXPECT_EQ(StandinSleptMilliseconds(), 0u);
+    uint8_t db = 0;
+    EXPECT_EQ(SyncOpenDB("Any", 0, &db, kOpenRead), kStandinErrNotRegistered);
+    // The rest of the answers list is gone: the box answers its default.
+    StandinSetTerminalAnswers(0);
+    EXPECT_EQ(MessageBoxA(nullptr, "text", "title", 0x104), kIdNo);
+    EXPECT_NE(std::string(StandinRoot()), scratch_.string()) << "the root stayed the test's";
 }
 
 }  // namespace

@@ -11,19 +11,15 @@
 #include "files.h"
 #include "root.h"
 #include "standin.h"
-#include "standin_extra.h"
 
 class StandinScratch : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(scratch_.empty());
+        StandinReset();
         StandinSetRoot(scratch_.c_str());
-        StandinClearFaults();
         StandinSetAnswers("");
         StandinSetTerminalAnswers(0);
-        StandinClearBoxes();
-        StandinClearDialogs();
-        StandinClearNotifies();
     }
 
     void TearDown() override {

@@ -1,6 +1,7 @@
 #include "setup_harness.h"
 
 #include "process.h"
+#include "standin.h"
 
 namespace fs = std::filesystem;
 
@@ -63,6 +64,7 @@ bool ProgramRun::AnyInjected() const {
 }
 
 void SetupScratch::SetUp() {
+    StandinReset();
     ASSERT_FALSE(scratch_.empty());
     fs::create_directories(root_);
     fs::create_directories(cwd_);

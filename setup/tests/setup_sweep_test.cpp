@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "setup_harness.h"
-#include "standin_extra.h"
+#include "standin.h"
 
 namespace fs = std::filesystem;
 

@@ -1,9 +1,8 @@
-// os.h for the Windows stand-in DLLs. CRT calls only, and MoveFileExA for the
-// replacing rename that the CRT's rename() refuses.
+// os.h for the Windows stand-in DLLs: the C runtime's stdio in binary mode,
+// and MoveFileExA for the replacing rename that the runtime's rename() refuses.
 #include <direct.h>
-#include <fcntl.h>
 #include <io.h>
-#include <process.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <windows.h>
@@ -17,26 +16,52 @@
 namespace standin {
 namespace os {
 
-int OpenFile(const std::string &path, int flags, int mode) {
-    return _open(path.c_str(), flags | O_BINARY | O_NOINHERIT, mode & (_S_IREAD | _S_IWRITE));
+namespace {
+
+int WriteFile(const std::string &path, const char *mode, const void *data, size_t size) {
+    FILE *f = fopen(path.c_str(), mode);
+    if (f == nullptr) return -1;
+    bool written = fwrite(data, 1, size, f) == size;
+    if (fclose(f) != 0) written = false;
+    return written ? 0 : -1;
 }
 
-int CreateTemporaryFile(std::string *pathTemplate) {
-    if (_mktemp_s(&(*pathTemplate)[0], pathTemplate->size() + 1) != 0) return -1;
-    return OpenFile(*pathTemplate, O_RDWR | O_CREAT | O_EXCL);
+}  // namespace
+
+int ReadAll(const std::string &path, std::string *bytes) {
+    FILE *f = fopen(path.c_str(), "rb");
+    if (f == nullptr) return -1;
+    bytes->clear();
+    char chunk[65536];
+    size_t n = 0;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
+    bool failed = ferror(f) != 0;
+    fclose(f);
+    return failed ? -1 : 0;
 }
 
-int RenameReplacing(const std::string &from, const std::string &to) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return 0;
-    errno = GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND
-                ? ENOENT
-                : EACCES;
-    return -1;
+int WriteAll(const std::string &path, const void *data, size_t size) {
+    std::string temporary = path + ".tmpXXXXXX";
+    if (_mktemp_s(&temporary[0], temporary.size() + 1) != 0) return -1;
+    int status = WriteFile(temporary, "wb", data, size);
+    if (status == 0 &&
+        MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+        errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+        status = -1;
+    }
+    if (status != 0) _unlink(temporary.c_str());
+    return status;
+}
+
+int Append(const std::string &path, const std::string &text) {
+    return WriteFile(path, "ab", text.data(), text.size());
 }
 
 int RemoveFile(const std::string &path) { return _unlink(path.c_str()); }
 
 int MakeDirectory(const std::string &path) { return _mkdir(path.c_str()); }
+
+int RemoveDirectory(const std::string &path) { return _rmdir(path.c_str()); }
 
 int PathStatus(const std::string &path, struct stat *status) { return stat(path.c_str(), status); }
 
@@ -55,11 +80,11 @@ std::string CurrentDirectory() {
     return std::string(buffer.data());
 }
 
-int ProcessId() { return _getpid(); }
-
-void *AllocateBlock(size_t size) { return malloc(size == 0 ? 1 : size); }
-
-void FreeBlock(void *block, size_t /*size*/) { free(block); }
-
 }  // namespace os
+
+// The Windows calls are the real KERNEL32 here (win32.cpp is not built), so
+// they hold no state of the stand-in's to reset (declared in trace.h, which
+// windows.h clashes with).
+void ResetWindows() {}
+
 }  // namespace standin

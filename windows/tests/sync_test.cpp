@@ -15,7 +15,6 @@
 #include "pdb.h"
 #include "platform.h"
 #include "standin.h"
-#include "standin_extra.h"
 
 // platform.h declares its Windows calls with plain types, so <windows.h>
 // cannot come in; the loader calls are declared the same way.
@@ -100,9 +99,8 @@ protected:
         ASSERT_FALSE(scratch_.empty());
         ASSERT_TRUE(fs::create_directories(Handheld()));
         ASSERT_TRUE(fs::create_directories(Desktop()));
+        StandinReset();
         StandinSetHandheldDir(Handheld().c_str());
-        StandinClearLog();
-        StandinClearFaults();
     }
 
     std::string Handheld() const { return scratch_ + "\\handheld"; }

@@ -1,0 +1,8 @@
+# The stand-in's sources that both builds share: the Linux library adds
+# os_posix.cpp and win32.cpp, the Windows DLL os_win32.cpp (there KERNEL32 is
+# the real one).
+set(HOTSYNC_STANDIN_SOURCES
+  answers.cpp cond_mgr.cpp fault.cpp hostile.cpp hs_api.cpp
+  install_aide.cpp log.cpp pdb.cpp root.cpp sync_manager.cpp trace.cpp
+  user_data.cpp)
+list(TRANSFORM HOTSYNC_STANDIN_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
