@@ -240,6 +240,21 @@ protected:
         return written;
     }
 
+    // Deletes every record but each `every`th (from `first`) and purges;
+    // answers the records kept, checked against what the handle holds.
+    Contents_ PurgeAllBut(uint8_t db, const Contents_ &all, size_t every, size_t first) {
+        Contents_ kept;
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (i % every == first)
+                kept.push_back(all[i]);
+            else
+                Write(db, all[i].first, all[i].second, kPdbRecDeleted);
+        }
+        EXPECT_EQ(SyncPurgeDeletedRecs(db), 0);
+        EXPECT_EQ(Contents(db), kept);
+        return kept;
+    }
+
     // What the handle holds, then (after the close) what the file holds.
     void ExpectKept(uint8_t db, const Contents_ &expected) {
         ASSERT_EQ(Contents(db), expected);
@@ -274,15 +289,7 @@ TEST_F(SyncManagerStoreTest, RecordsWrittenAgainAfterAPurgeOfAllStayIntact) {
 TEST_F(SyncManagerStoreTest, PurgingKeepsTheLiveBodiesOnlyAndTakesNewOnes) {
     SaveFile(0, 0);
     uint8_t db = Open();
-    Contents_ all = Fill(db, 3), expected;
-    for (size_t i = 0; i < all.size(); ++i) {
-        if (i % 3 == 0)
-            expected.push_back(all[i]);
-        else
-            Write(db, all[i].first, all[i].second, kPdbRecDeleted);
-    }
-    ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);
-    ASSERT_EQ(Contents(db), expected);
+    Contents_ expected = PurgeAllBut(db, Fill(db, 3), 3, 0);
     Contents_ more = Fill(db, 11);
     expected.insert(expected.end(), more.begin(), more.end());
     ExpectKept(db, expected);
@@ -304,29 +311,18 @@ TEST_F(SyncManagerStoreTest, ReplacingRecordsOverAndOverKeepsEveryBody) {
             ASSERT_EQ(Contents(db), expected);
         }
     }
-    ASSERT_EQ(SyncCloseDB(db), 0);
-    EXPECT_EQ(FileContents(), expected);
+    ExpectKept(db, expected);
 }
 
 TEST_F(SyncManagerStoreTest, PurgingDeletedRecordsKeepsTheOthersAndTakesNewOnes) {
     SaveFile(100, 30000);
     uint8_t db = Open();
-    std::vector<std::pair<uint32_t, Bytes>> all = Contents(db), expected;
-    for (size_t i = 0; i < all.size(); ++i) {
-        if (i % 10 == 3)
-            expected.push_back(all[i]);
-        else
-            Write(db, all[i].first, all[i].second, kPdbRecDeleted);
-    }
-    ASSERT_EQ(SyncPurgeDeletedRecs(db), 0);
-    ASSERT_EQ(Contents(db), expected);
+    Contents_ expected = PurgeAllBut(db, Contents(db), 10, 3);
     for (uint32_t i = 0; i < 50; ++i) {
         Bytes body = Pattern(40000, 500 + i);
         expected.emplace_back(Write(db, 0, body), body);
     }
-    ASSERT_EQ(Contents(db), expected);
-    ASSERT_EQ(SyncCloseDB(db), 0);
-    EXPECT_EQ(FileContents(), expected);
+    ExpectKept(db, expected);
 }
 
 // After a purge of everything, more new bytes than the old file held.
@@ -341,9 +337,7 @@ TEST_F(SyncManagerStoreTest, RecordsWrittenAfterAPurgeOfAllOutgrowTheOldFile) {
     }
     std::set<uint32_t> ids;
     for (const auto &record : expected) EXPECT_TRUE(ids.insert(record.first).second);
-    ASSERT_EQ(Contents(db), expected);
-    ASSERT_EQ(SyncCloseDB(db), 0);
-    EXPECT_EQ(FileContents(), expected);
+    ExpectKept(db, expected);
 }
 
 // Fresh IDs must skip taken ones, however the taken ones lie, up to the top
