@@ -1,8 +1,6 @@
 // The answers list, and what takes its answers from it instead of a window:
 // MessageBoxA and the conduit dialog library's (PDCMN21.dll) sync-action
 // dialog. Once the list is used up, the terminal answers, if there is one.
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
@@ -54,7 +52,7 @@ bool TakeAnswer(std::string *token) {
 }
 
 // Answers may be asked on the terminal: switched on, and standard input is one.
-bool TerminalAnswers() { return Answers().terminal && isatty(0) == 1; }
+bool TerminalAnswers() { return Answers().terminal && os::StandardInputIsTerminal(); }
 
 // Shows `question` on standard error and reads one line from standard input,
 // trimmed and in lower case; false at end of input.

@@ -27,6 +27,7 @@ int MakeDirectory(const std::string &path);
 int RemoveDirectory(const std::string &path);
 int PathStatus(const std::string &path, struct stat *status);
 bool IsAbsolutePath(const std::string &path);
+bool StandardInputIsTerminal();
 // The process's current directory, "" on failure.
 std::string CurrentDirectory();
 

@@ -79,6 +79,8 @@ int PathStatus(const std::string &path, struct stat *status) {
     return stat(path.c_str(), status);
 }
 
+bool StandardInputIsTerminal() { return isatty(0) == 1; }
+
 bool IsAbsolutePath(const std::string &path) { return !path.empty() && path[0] == '/'; }
 
 std::string CurrentDirectory() {

@@ -65,6 +65,8 @@ int RemoveDirectory(const std::string &path) { return _rmdir(path.c_str()); }
 
 int PathStatus(const std::string &path, struct stat *status) { return stat(path.c_str(), status); }
 
+bool StandardInputIsTerminal() { return _isatty(0) != 0; }
+
 bool IsAbsolutePath(const std::string &path) {
     if (path.empty()) return false;
     if (path[0] == '/' || path[0] == '\\') return true;
