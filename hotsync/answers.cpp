@@ -207,8 +207,6 @@ int32_t StandinBoxAnswer(size_t index) {
     return standin::At(standin::Boxes(), index, [](auto &b) { return b.answer; }, 0);
 }
 
-void StandinClearBoxes(void) { standin::Boxes().clear(); }
-
 int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style) {
     // Windows shows "Error" for a missing caption.
     std::string title = caption ? caption : "Error";
@@ -433,8 +431,6 @@ int32_t StandinDialogShownMakeDefault(size_t index) {
 int32_t StandinDialogResult(size_t index) {
     return standin::At(Dialogs().records, index, [](auto &d) { return d.result; }, 0);
 }
-
-void StandinClearDialogs(void) { Dialogs().records.clear(); }
 
 int StandinLiveDialogCount(void) { return Dialogs().live; }
 

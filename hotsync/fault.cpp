@@ -102,7 +102,7 @@ void StandinReset(void) {
     standin::ResetDialogs();
     standin::ResetWindows();
     standin::ResetRoot();
-    StandinClearNotifies();
+    standin::ResetNotifies();
 }
 
 int StandinApplyFailList(const char *list) {

@@ -19,6 +19,8 @@ std::vector<Notification> &Notifications() {
 
 }  // namespace
 
+void standin::ResetNotifies() { Notifications().clear(); }
+
 extern "C" {
 
 int32_t HS_CALL NotifyHotSyncManager(int32_t request, int32_t argument) {
@@ -41,7 +43,5 @@ int32_t StandinNotifyRequest(size_t index) {
 int32_t StandinNotifyArgument(size_t index) {
     return standin::At(Notifications(), index, [](auto &n) { return n.argument; }, 0);
 }
-
-void StandinClearNotifies(void) { Notifications().clear(); }
 
 }  // extern "C"

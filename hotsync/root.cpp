@@ -2,6 +2,7 @@
 #include "os.h"
 #include "root.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -112,19 +113,29 @@ int EnsureDirectory(const std::string &path) {
     return kStandinErrIo;
 }
 
+// One entry per section; any bad section leaves no entries at all.
+template <typename Entry>
+int LoadEntries(const std::string &path, int (*fromSection)(const IniSection &, Entry *),
+                std::vector<Entry> *entries) {
+    entries->clear();
+    std::vector<IniSection> sections;
+    int status = LoadIni(path, &sections);
+    for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
+        entries->emplace_back();
+        status = fromSection(sections[i], &entries->back());
+    }
+    if (status != 0) entries->clear();
+    return status;
+}
+
 }  // namespace
 
 int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t *errorLine) {
     sections->clear();
     *errorLine = 0;
-    size_t start = 0;
-    size_t lineNumber = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = Trim(text.substr(start, end - start));
-        start = end + 1;
-        ++lineNumber;
+    std::vector<std::string> lines = Split(text, '\n');
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string line = Trim(lines[i]);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[' && line.back() == ']') {
             sections->push_back({Trim(line.substr(1, line.size() - 2)), {}});
@@ -132,7 +143,7 @@ int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t 
         }
         size_t equals = line.find('=');
         if (sections->empty() || equals == std::string::npos || equals == 0) {
-            *errorLine = lineNumber;
+            *errorLine = i + 1;
             return kStandinErrCorrupt;
         }
         sections->back().entries.push_back(
@@ -189,16 +200,7 @@ const std::string &RootPath() {
 }
 
 int LoadUsers(const std::string &root, std::vector<UserEntry> *users) {
-    users->clear();
-    std::vector<IniSection> sections;
-    int status = LoadIni(root + "/" + kUsersFile, &sections);
-    for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
-        UserEntry user;
-        status = UserFromSection(sections[i], &user);
-        if (status == 0) users->push_back(user);
-    }
-    if (status != 0) users->clear();
-    return status;
+    return LoadEntries(root + "/" + kUsersFile, UserFromSection, users);
 }
 
 int SaveUsers(const std::string &root, const std::vector<UserEntry> &users) {
@@ -229,31 +231,22 @@ int AddUser(const std::string &root, const UserEntry &user) {
     return status != 0 ? status : SaveUsers(root, users);
 }
 
+template <typename Entries, typename Match>
+auto FindEntry(Entries &entries, Match match) -> decltype(&*entries.begin()) {
+    auto it = std::find_if(entries.begin(), entries.end(), match);
+    return it == entries.end() ? nullptr : &*it;
+}
+
 const UserEntry *FindUserById(const std::vector<UserEntry> &users, uint32_t id) {
-    for (const UserEntry &user : users) {
-        if (user.id == id) return &user;
-    }
-    return nullptr;
+    return FindEntry(users, [&](const UserEntry &u) { return u.id == id; });
 }
 
 const UserEntry *FindUserByName(const std::vector<UserEntry> &users, const std::string &name) {
-    for (const UserEntry &user : users) {
-        if (user.name == name) return &user;
-    }
-    return nullptr;
+    return FindEntry(users, [&](const UserEntry &u) { return u.name == name; });
 }
 
 int LoadConduits(const std::string &root, std::vector<ConduitEntry> *conduits) {
-    conduits->clear();
-    std::vector<IniSection> sections;
-    int status = LoadIni(root + "/" + kConduitsFile, &sections);
-    for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
-        ConduitEntry conduit;
-        status = ConduitFromSection(sections[i], &conduit);
-        if (status == 0) conduits->push_back(conduit);
-    }
-    if (status != 0) conduits->clear();
-    return status;
+    return LoadEntries(root + "/" + kConduitsFile, ConduitFromSection, conduits);
 }
 
 int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &conduits) {
@@ -270,10 +263,7 @@ int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &condu
 }
 
 ConduitEntry *FindConduit(std::vector<ConduitEntry> *conduits, const std::string &creator) {
-    for (ConduitEntry &conduit : *conduits) {
-        if (conduit.creator == creator) return &conduit;
-    }
-    return nullptr;
+    return FindEntry(*conduits, [&](const ConduitEntry &c) { return c.creator == creator; });
 }
 
 std::string QueuePath(const std::string &root, const UserEntry &user) {
@@ -286,12 +276,8 @@ int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::s
     int status = ReadFileText(QueuePath(root, user), &text);
     if (status == kStandinErrNotFound) return 0;
     if (status != 0) return status;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        if (end > start) paths->push_back(text.substr(start, end - start));
-        start = end + 1;
+    for (const std::string &line : Split(text, '\n')) {
+        if (!line.empty()) paths->push_back(line);
     }
     return 0;
 }
@@ -309,7 +295,6 @@ int ClearQueue(const std::string &root, const UserEntry &user) {
     if (os::RemoveFile(QueuePath(root, user)) == 0 || errno == ENOENT) return 0;
     return kStandinErrIo;
 }
-
 
 int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
     if (!buffer || !size) return kStandinErrBadArgument;

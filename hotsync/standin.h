@@ -83,9 +83,6 @@ typedef void (*StandinProgressHook)(const char *database, const char *operation,
 
 /* Null switches reporting off (the default). */
 void StandinSetProgressHook(StandinProgressHook hook);
-/* Calls the hook, if one is set. */
-void StandinReportProgress(const char *database, const char *operation, unsigned done,
-                           unsigned total);
 
 /* ---- Log --------------------------------------------------------------------
  * Entries are kept in memory (for tests) and, when a log file is set, appended
@@ -104,13 +101,12 @@ const char *StandinLogText(size_t index);
  * up and standard input is a terminal, the answer is asked there; otherwise a
  * box answers its default button and a dialog answers Cancel. */
 void StandinSetAnswers(const char *answers);
-/* Every box shown since the last clear: "title\ntext\nstyle" per entry. */
+/* Every box shown since StandinReset. */
 size_t StandinBoxCount(void);
 const char *StandinBoxTitle(size_t index);
 const char *StandinBoxText(size_t index);
 uint32_t StandinBoxStyle(size_t index);
 int32_t StandinBoxAnswer(size_t index); /* kIdYes, kIdNo, ... */
-void StandinClearBoxes(void);
 /* Non-zero (the default): when the answers list is used up and standard input
  * is a terminal, ask there. Tests switch it off so that they never block. */
 void StandinSetTerminalAnswers(int enabled);
@@ -122,7 +118,6 @@ const char *StandinDialogConduitName(size_t index); /* "" when none was set */
 int32_t StandinDialogShownAction(size_t index);     /* action index on entry */
 int32_t StandinDialogShownMakeDefault(size_t index);
 int32_t StandinDialogResult(size_t index);          /* kDialogOk or kDialogCancel */
-void StandinClearDialogs(void);
 /* Dialogs constructed and not yet destroyed: leak check. */
 int StandinLiveDialogCount(void);
 
@@ -135,7 +130,6 @@ const char *StandinRoot(void);
 size_t StandinNotifyCount(void);
 int32_t StandinNotifyRequest(size_t index);
 int32_t StandinNotifyArgument(size_t index);
-void StandinClearNotifies(void);
 /* Scale factor for Sleep: 0 makes it return at once (tests), 1 is real time.
  * Set from HOTSYNC_SLEEP_SCALE at first use. Total requested ms is recorded. */
 void StandinSetSleepScale(double scale);

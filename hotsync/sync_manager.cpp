@@ -62,6 +62,11 @@ OpenDatabase *Find(uint8_t handle) {
     return it == Manager().open.end() ? nullptr : &it->second;
 }
 
+void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done,
+                    unsigned total) {
+    if (Manager().progress) Manager().progress(PdbName(od.db).c_str(), operation, done, total);
+}
+
 bool IsOpen(const std::string &name) {
     for (const auto &entry : Manager().open) {
         if (PdbName(entry.second.db) == name) return true;
@@ -254,8 +259,7 @@ int32_t WriteRec(SyncRecordRequest *request) {
     request->recordId = record->uniqueId;
     od->fileSize = fileSize;
     od->changed = true;
-    StandinReportProgress(PdbName(od->db).c_str(), "write",
-                          static_cast<unsigned>(records.size()), 0);
+    ReportProgress(*od, "write", static_cast<unsigned>(records.size()), 0);
     return 0;
 }
 
@@ -279,8 +283,8 @@ int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     request->recordSize = size;
     size_t copy = size < request->bufferSize ? size : request->bufferSize;
     if (copy != 0) memcpy(request->buffer, r.body.data(), copy);
-    StandinReportProgress(PdbName(od->db).c_str(), "read", request->recordIndex + 1u,
-                          static_cast<unsigned>(records.size()));
+    ReportProgress(*od, "read", request->recordIndex + 1u,
+                   static_cast<unsigned>(records.size()));
     return 0;
 }
 
@@ -356,11 +360,6 @@ void standin::ResetSyncManager() { Manager() = SyncManager(); }
 extern "C" {
 
 void StandinSetProgressHook(StandinProgressHook hook) { Manager().progress = hook; }
-
-void StandinReportProgress(const char *database, const char *operation, unsigned done,
-                           unsigned total) {
-    if (Manager().progress) Manager().progress(database, operation, done, total);
-}
 
 void StandinSetHandheldDir(const char *directory) {
     SyncManager &m = Manager();

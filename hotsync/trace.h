@@ -57,6 +57,7 @@ void ResetAnswers();
 void ResetDialogs();
 void ResetWindows();
 void ResetRoot();
+void ResetNotifies();
 
 // Trace arguments given as they are, or by a function asked after the call.
 template <typename F>
