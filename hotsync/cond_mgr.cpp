@@ -27,45 +27,47 @@ int32_t HotSyncDirectory(char *directory, uint32_t *size) {
     return standin::CopyToCaller(root, directory, size);
 }
 
-int32_t Install(const char *creator, int32_t conduitType) {
-    if (!ValidCreator(creator)) return kStandinErrBadArgument;
+// Loads the registrations, lets `edit` change them, and saves them when it answers 0.
+template <typename Edit>
+int32_t Update(Edit edit) {
     const std::string &root = standin::RootPath();
     std::vector<standin::ConduitEntry> conduits;
     int32_t status = standin::LoadConduits(root, &conduits);
-    if (status != 0) return status;
-    if (standin::FindConduit(&conduits, creator)) return kCondMgrAlreadyInstalled;
-    standin::ConduitEntry conduit;
-    conduit.creator = creator;
-    conduit.conduitType = conduitType;
-    conduits.push_back(conduit);
-    return standin::SaveConduits(root, conduits);
+    if (status == 0) status = edit(&conduits);
+    return status != 0 ? status : standin::SaveConduits(root, conduits);
+}
+
+int32_t Install(const char *creator, int32_t conduitType) {
+    if (!ValidCreator(creator)) return kStandinErrBadArgument;
+    return Update([=](std::vector<standin::ConduitEntry> *conduits) -> int32_t {
+        if (standin::FindConduit(conduits, creator)) return kCondMgrAlreadyInstalled;
+        conduits->emplace_back();
+        conduits->back().creator = creator;
+        conduits->back().conduitType = conduitType;
+        return 0;
+    });
 }
 
 int32_t SetField(const char *creator, int field, const char *value) {
     if (!ValidCreator(creator) || !value) return kStandinErrBadArgument;
-    const std::string &root = standin::RootPath();
-    std::vector<standin::ConduitEntry> conduits;
-    int32_t status = standin::LoadConduits(root, &conduits);
-    if (status != 0) return status;
-    standin::ConduitEntry *conduit = standin::FindConduit(&conduits, creator);
-    if (!conduit) return kStandinErrNotFound;
-    conduit->*standin::kConduitFields[field].value = value;
-    conduit->*standin::kConduitFields[field].has = true;
-    return standin::SaveConduits(root, conduits);
+    return Update([=](std::vector<standin::ConduitEntry> *conduits) -> int32_t {
+        standin::ConduitEntry *conduit = standin::FindConduit(conduits, creator);
+        if (!conduit) return kStandinErrNotFound;
+        conduit->*standin::kConduitFields[field].value = value;
+        conduit->*standin::kConduitFields[field].has = true;
+        return 0;
+    });
 }
 
 // Non-zero when a registration was removed: the reverse of the other calls.
 int32_t Remove(const char *creator) {
     if (!ValidCreator(creator)) return 0;
-    const std::string &root = standin::RootPath();
-    std::vector<standin::ConduitEntry> conduits;
-    if (standin::LoadConduits(root, &conduits) != 0) return 0;
-    for (size_t i = 0; i < conduits.size(); ++i) {
-        if (conduits[i].creator != creator) continue;
-        conduits.erase(conduits.begin() + static_cast<std::ptrdiff_t>(i));
-        return standin::SaveConduits(root, conduits) == 0 ? 1 : 0;
-    }
-    return 0;
+    return Update([=](std::vector<standin::ConduitEntry> *conduits) -> int32_t {
+        standin::ConduitEntry *conduit = standin::FindConduit(conduits, creator);
+        if (!conduit) return kStandinErrNotFound;
+        conduits->erase(conduits->begin() + (conduit - conduits->data()));
+        return 0;
+    }) == 0 ? 1 : 0;
 }
 
 int32_t TracedSet(const char *operation, const char *creator, int field, const char *value) {

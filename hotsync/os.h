@@ -10,7 +10,9 @@
 #include <stddef.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace standin {
 namespace os {
@@ -29,7 +31,11 @@ int PathStatus(const std::string &path, struct stat *status);
 bool IsAbsolutePath(const std::string &path);
 bool StandardInputIsTerminal();
 // The process's current directory, "" on failure.
-std::string CurrentDirectory();
+inline std::string CurrentDirectory() {
+    std::error_code error;
+    std::string directory = std::filesystem::current_path(error).string();
+    return error ? std::string() : directory;
+}
 
 }  // namespace os
 }  // namespace standin

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
 
 namespace standin {
 namespace os {
@@ -82,15 +81,6 @@ int PathStatus(const std::string &path, struct stat *status) {
 bool StandardInputIsTerminal() { return isatty(0) == 1; }
 
 bool IsAbsolutePath(const std::string &path) { return !path.empty() && path[0] == '/'; }
-
-std::string CurrentDirectory() {
-    std::vector<char> buffer(4096);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) return std::string();
-        buffer.resize(buffer.size() * 2);
-    }
-    return std::string(buffer.data());
-}
 
 }  // namespace os
 }  // namespace standin

@@ -9,7 +9,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <vector>
 
 #include "os.h"
 
@@ -71,15 +70,6 @@ bool IsAbsolutePath(const std::string &path) {
     if (path.empty()) return false;
     if (path[0] == '/' || path[0] == '\\') return true;
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
-}
-
-std::string CurrentDirectory() {
-    std::vector<char> buffer(4096);
-    while (_getcwd(buffer.data(), static_cast<int>(buffer.size())) == nullptr) {
-        if (errno != ERANGE) return std::string();
-        buffer.resize(buffer.size() * 2);
-    }
-    return std::string(buffer.data());
 }
 
 }  // namespace os
