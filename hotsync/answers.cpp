@@ -190,21 +190,19 @@ void StandinSetTerminalAnswers(int enabled) { standin::Answers().terminal = enab
 size_t StandinBoxCount(void) { return standin::Boxes().size(); }
 
 const char *StandinBoxTitle(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.title.c_str(); },
-                       static_cast<const char *>(nullptr));
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.title.c_str(); });
 }
 
 const char *StandinBoxText(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.text.c_str(); },
-                       static_cast<const char *>(nullptr));
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.text.c_str(); });
 }
 
 uint32_t StandinBoxStyle(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.style; }, 0u);
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.style; });
 }
 
 int32_t StandinBoxAnswer(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.answer; }, 0);
+    return standin::At(standin::Boxes(), index, [](auto &b) { return b.answer; });
 }
 
 int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style) {
@@ -416,20 +414,19 @@ void HS_CALL DestroyHotSyncActionDlg(HotSyncActionDlg *dlg) {
 size_t StandinDialogCount(void) { return Dialogs().records.size(); }
 
 const char *StandinDialogConduitName(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.conduitName.c_str(); },
-                       static_cast<const char *>(nullptr));
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.conduitName.c_str(); });
 }
 
 int32_t StandinDialogShownAction(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownAction; }, 0);
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownAction; });
 }
 
 int32_t StandinDialogShownMakeDefault(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownMakeDefault; }, 0);
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownMakeDefault; });
 }
 
 int32_t StandinDialogResult(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.result; }, 0);
+    return standin::At(Dialogs().records, index, [](auto &d) { return d.result; });
 }
 
 int StandinLiveDialogCount(void) { return Dialogs().live; }

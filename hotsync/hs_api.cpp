@@ -37,11 +37,11 @@ int32_t HS_CALL NotifyHotSyncManager(int32_t request, int32_t argument) {
 size_t StandinNotifyCount(void) { return Notifications().size(); }
 
 int32_t StandinNotifyRequest(size_t index) {
-    return standin::At(Notifications(), index, [](auto &n) { return n.request; }, 0);
+    return standin::At(Notifications(), index, [](auto &n) { return n.request; });
 }
 
 int32_t StandinNotifyArgument(size_t index) {
-    return standin::At(Notifications(), index, [](auto &n) { return n.argument; }, 0);
+    return standin::At(Notifications(), index, [](auto &n) { return n.argument; });
 }
 
 }  // extern "C"

@@ -86,12 +86,11 @@ void StandinClearLog(void) { TheLog().entries.clear(); }
 size_t StandinLogCount(void) { return TheLog().entries.size(); }
 
 int32_t StandinLogActivity(size_t index) {
-    return standin::At(TheLog().entries, index, [](auto &e) { return e.activity; }, 0);
+    return standin::At(TheLog().entries, index, [](auto &e) { return e.activity; });
 }
 
 const char *StandinLogText(size_t index) {
-    return standin::At(TheLog().entries, index, [](auto &e) { return e.text.c_str(); },
-                       static_cast<const char *>(nullptr));
+    return standin::At(TheLog().entries, index, [](auto &e) { return e.text.c_str(); });
 }
 
 // No caller uses a log entry's result, so hostile mode answers anything.

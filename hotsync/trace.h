@@ -35,11 +35,11 @@ std::vector<std::string> Split(const std::string &text, char separator);
 std::string Trim(const std::string &text);
 bool ParseInteger(const std::string &text, int base, long long low, long long high,
                   long long *value);
-// Element `index` of `records` through `field`, or `none` past the end: the
+// Element `index` of `records` through `field`, or 0 (null) past the end: the
 // accessors of the recorded boxes, dialogs, notifies and log entries.
-template <typename T, typename Field, typename Result>
-Result At(const std::vector<T> &records, size_t index, Field field, Result none) {
-    return index < records.size() ? field(records[index]) : none;
+template <typename T, typename Field>
+auto At(const std::vector<T> &records, size_t index, Field field) -> decltype(field(records[0])) {
+    return index < records.size() ? field(records[index]) : decltype(field(records[0])){};
 }
 
 bool Tracing();
