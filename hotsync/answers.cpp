@@ -95,50 +95,44 @@ std::string ButtonLine(const std::vector<Button> &buttons, size_t defaultIndex) 
     return line;
 }
 
-// 0 when the token names no button of this box; "enter" and "" pick the default.
-int32_t MatchButton(const std::string &token, const std::vector<Button> &buttons,
-                    size_t defaultIndex) {
-    if (token.empty() || token == "enter") return buttons[defaultIndex].id;
-    for (const Button &button : buttons) {
-        if (Normalize(button.name) == token) return button.id;
-    }
-    return 0;
+// The index of the button the token names, buttons.size() when none; "enter"
+// and "" pick the default.
+size_t MatchButton(const std::string &token, const std::vector<Button> &buttons,
+                   size_t defaultIndex) {
+    if (token.empty() || token == "enter") return defaultIndex;
+    size_t i = 0;
+    while (i < buttons.size() && Normalize(buttons[i].name) != token) ++i;
+    return i;
 }
 
-const char *ButtonName(int32_t id, const std::vector<Button> &buttons) {
-    for (const Button &button : buttons) {
-        if (button.id == id) return button.name;
-    }
-    return "?";
-}
-
-int32_t AskBoxOnTerminal(const std::vector<Button> &buttons, size_t defaultIndex) {
+size_t AskBoxOnTerminal(const std::vector<Button> &buttons, size_t defaultIndex) {
     std::string question = "  answer (" + ButtonLine(buttons, defaultIndex) +
                            "; Enter = " + buttons[defaultIndex].name + "): ";
     std::string line;
     while (AskTerminal(question, &line)) {
-        int32_t answer = MatchButton(line, buttons, defaultIndex);
-        if (answer != 0) return answer;
+        size_t answer = MatchButton(line, buttons, defaultIndex);
+        if (answer < buttons.size()) return answer;
     }
-    return buttons[defaultIndex].id;
+    return defaultIndex;
 }
 
-int32_t ChooseBoxAnswer(const std::vector<Button> &buttons, size_t defaultIndex,
-                        std::string *source) {
+// The index of the button that answers the box.
+size_t ChooseBoxAnswer(const std::vector<Button> &buttons, size_t defaultIndex,
+                       std::string *source) {
     std::string token;
     if (TakeAnswer(&token)) {
         *source = "answers list";
-        int32_t answer = MatchButton(token, buttons, defaultIndex);
-        if (answer != 0) return answer;
+        size_t answer = MatchButton(token, buttons, defaultIndex);
+        if (answer < buttons.size()) return answer;
         *source = "default button; \"" + token + "\" names no button of this box";
-        return buttons[defaultIndex].id;
+        return defaultIndex;
     }
     if (TerminalAnswers()) {
         *source = "terminal";
         return AskBoxOnTerminal(buttons, defaultIndex);
     }
     *source = "default button";
-    return buttons[defaultIndex].id;
+    return defaultIndex;
 }
 
 struct BoxRecord {
@@ -166,10 +160,10 @@ int32_t ShowBox(const std::string &title, const std::string &text, uint32_t styl
     WriteStderr("\n[" + title + "] " + text + "\n  buttons: " +
                 ButtonLine(buttons, defaultIndex) + "\n");
     std::string source;
-    int32_t answer = ChooseBoxAnswer(buttons, defaultIndex, &source);
-    WriteStderr("  answer: " + std::string(ButtonName(answer, buttons)) + " (" + source + ")\n");
-    Boxes().push_back({title, text, style, answer});
-    return answer;
+    const Button &answer = buttons[ChooseBoxAnswer(buttons, defaultIndex, &source)];
+    WriteStderr("  answer: " + std::string(answer.name) + " (" + source + ")\n");
+    Boxes().push_back({title, text, style, answer.id});
+    return answer.id;
 }
 
 }  // namespace

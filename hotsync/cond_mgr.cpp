@@ -12,11 +12,7 @@
 
 namespace {
 
-bool ValidCreator(const char *creator) {
-    if (!creator) return false;
-    std::string text(creator);
-    return text.size() == 4 && text.find_first_of("[]\r\n") == std::string::npos;
-}
+bool ValidCreator(const char *creator) { return creator && standin::ValidCreator(creator); }
 
 int32_t HotSyncDirectory(char *directory, uint32_t *size) {
     if (!directory || !size) return kStandinErrBadArgument;

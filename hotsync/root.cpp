@@ -103,7 +103,7 @@ int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
 }
 
 bool ConduitFitsIni(const ConduitEntry &c) {
-    bool fits = c.creator.size() == 4 && c.creator.find_first_of("[]\r\n") == std::string::npos;
+    bool fits = ValidCreator(c.creator);
     for (const ConduitField &field : kConduitFields) fits = fits && FitsOnOneLine(c.*field.value);
     return fits;
 }
@@ -129,6 +129,10 @@ int LoadEntries(const std::string &path, int (*fromSection)(const IniSection &, 
 }
 
 }  // namespace
+
+bool ValidCreator(const std::string &creator) {
+    return creator.size() == 4 && creator.find_first_of("[]\r\n") == std::string::npos;
+}
 
 int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t *errorLine) {
     sections->clear();

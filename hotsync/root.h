@@ -90,6 +90,8 @@ enum { kConduitCreatorName, kConduitPcDirectory, kConduitPcFileName, kConduitTit
        kConduitRemoteFile, kConduitFieldCount };
 extern const ConduitField kConduitFields[kConduitFieldCount];
 
+// Four characters, none of which would break conduits.ini.
+bool ValidCreator(const std::string &creator);
 int LoadConduits(const std::string &root, std::vector<ConduitEntry> *conduits);
 int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &conduits);
 ConduitEntry *FindConduit(std::vector<ConduitEntry> *conduits, const std::string &creator);

@@ -62,7 +62,6 @@ bool Tracing() {
 }
 
 void TraceCall(const char *operation, bool injected, int64_t result, const Arguments &arguments) {
-    if (!Tracing()) return;
     const char *path = std::getenv("HOTSYNC_TRACE");
     std::string line = std::string(operation) + "\t" + (injected ? "1" : "0") + "\t" +
                        std::to_string(result);

@@ -44,7 +44,7 @@ auto At(const std::vector<T> &records, size_t index, Field field) -> decltype(fi
 
 bool Tracing();
 // Appends "<operation>\t<injected 0|1>\t<result>\t<argument>...\n" to the file
-// named by HOTSYNC_TRACE, if set.
+// named by HOTSYNC_TRACE; only while Tracing().
 void TraceCall(const char *operation, bool injected, int64_t result, const Arguments &arguments);
 void WriteStderr(const std::string &text);
 
