@@ -33,7 +33,7 @@ void Append(std::vector<uint8_t> *out, const std::vector<uint8_t> &bytes) {
     out->insert(out->end(), bytes.begin(), bytes.end());
 }
 
-// Header fields the parser needs beyond what lands in PdbHeader.
+// Header fields the parser needs beyond what lands in the database.
 struct Layout {
     uint32_t appInfoOffset;
     uint32_t sortInfoOffset;
@@ -41,7 +41,7 @@ struct Layout {
     uint16_t count;
 };
 
-void ParseHeader(const uint8_t *h, PdbHeader *db, Layout *layout) {
+void ParseHeader(const uint8_t *h, PdbDatabase *db, Layout *layout) {
     memcpy(db->name, h, kPdbNameSize);
     db->attributes = Get16(h + 32);
     db->version = Get16(h + 34);
@@ -73,7 +73,7 @@ int32_t CheckOffsets(const uint8_t *data, size_t size, uint16_t count, uint64_t 
 // Copies the appInfo and sortInfo blocks, which lie between the entry list
 // and the first body.
 int32_t ParseBlocks(const uint8_t *data, const Layout &layout, uint64_t entriesEnd,
-                    uint64_t firstBody, PdbHeader *db) {
+                    uint64_t firstBody, PdbDatabase *db) {
     uint64_t app = layout.appInfoOffset;
     uint64_t sort = layout.sortInfoOffset;
     if (app != 0 && (app < entriesEnd || app > firstBody)) return kStandinErrCorrupt;
@@ -100,7 +100,7 @@ void ParseRecords(const uint8_t *data, size_t size, uint16_t count,
 
 }  // namespace
 
-std::string PdbName(const PdbHeader &db) {
+std::string PdbName(const PdbDatabase &db) {
     return std::string(db.name, strnlen(db.name, kPdbNameSize));
 }
 
@@ -140,7 +140,6 @@ int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
     uint32_t blocks = kPdbHeaderSize + count * kPdbEntrySize + kPdbFillerSize;
     uint32_t offset = blocks + static_cast<uint32_t>(db.appInfo.size() + db.sortInfo.size());
     out->clear();
-    out->reserve(static_cast<size_t>(size));
     out->insert(out->end(), db.name, db.name + kPdbNameSize);
     Put16(out, db.attributes);
     Put16(out, db.version);

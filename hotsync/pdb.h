@@ -47,8 +47,7 @@ struct PdbRecord {
     std::vector<uint8_t> body;
 };
 
-/* Everything of a database but its records. */
-struct PdbHeader {
+struct PdbDatabase {
     char name[kPdbNameSize] = {};
     uint16_t attributes = 0;
     uint16_t version = 0;
@@ -61,14 +60,11 @@ struct PdbHeader {
     uint32_t uniqueIdSeed = 0;
     std::vector<uint8_t> appInfo;
     std::vector<uint8_t> sortInfo;
-};
-
-struct PdbDatabase : PdbHeader {
     std::vector<PdbRecord> records;
 };
 
 /* The name up to its NUL (at most 32 bytes). */
-std::string PdbName(const PdbHeader &db);
+std::string PdbName(const PdbDatabase &db);
 /* Current time in Palm seconds. */
 uint32_t PdbNow();
 
