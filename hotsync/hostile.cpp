@@ -2,6 +2,7 @@
 // choice. The operations call these; nothing here knows an operation.
 #include "hostile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -96,9 +97,7 @@ int32_t HostileAny() {
 int32_t HostileExcept(std::initializer_list<int32_t> excluded) {
     for (;;) {
         int32_t value = HostileAny();
-        bool allowed = true;
-        for (int32_t e : excluded) allowed = allowed && value != e;
-        if (allowed) return value;
+        if (std::find(excluded.begin(), excluded.end(), value) == excluded.end()) return value;
     }
 }
 

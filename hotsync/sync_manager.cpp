@@ -68,10 +68,8 @@ void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done
 }
 
 bool IsOpen(const std::string &name) {
-    for (const auto &entry : Manager().open) {
-        if (PdbName(entry.second.db) == name) return true;
-    }
-    return false;
+    return std::any_of(Manager().open.begin(), Manager().open.end(),
+                       [&](const auto &entry) { return PdbName(entry.second.db) == name; });
 }
 
 bool HandleInUse(uint32_t handle) { return Manager().open.count(static_cast<uint8_t>(handle)); }
