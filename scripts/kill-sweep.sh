@@ -41,18 +41,11 @@
 # directory it left in the printed scratch directory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo="$PWD"
+
+source scripts/host-root.sh
 
 bash scripts/deps.sh strace
-if [ -n "${BUILD_DIR:-}" ]; then
-  build="$BUILD_DIR"
-  cmake -S . -B "$build" >/dev/null
-else
-  build="$repo/build/default"
-  cmake --preset default >/dev/null
-fi
-cmake --build "$build" --target hotsync_host Lenfol -j"$(nproc)" >/dev/null
-bin="$(cd "$build/bin" && pwd)"
+build_host
 started=$SECONDS
 
 all_calls=(openat write close rename renameat unlinkat mkdir fchmod sendfile
@@ -72,11 +65,7 @@ txt="$user_dir/Lenfol/Cameras.txt"
 pdb="$user_dir/handheld/LenfolDB.pdb"
 log="$user_dir/hotsync.log"
 
-"$bin/hotsync" init --user "$user" >/dev/null
-[ -d "$user_dir" ] || { echo "kill-sweep: no user directory $user_dir" >&2; exit 2; }
-mkdir -p "$user_dir/Lenfol" "$user_dir/handheld"
-printf '[LnFo]\nconduitType = 1\ncreatorName = %s\npcDirectory = Lenfol\npcFileName = Camera.txt\ntitle = Lensfolio\nremoteFile = LenfolDB\n' \
-  "$bin/Lenfol.dll" >"$root/conduits.ini"
+make_root "$root" "$user" "$user_dir"
 cp samples/Cameras.txt "$txt"
 cp samples/LenfolDB.pdb "$pdb"
 cp -a "$root" "$scratch/start-2"

@@ -12,28 +12,17 @@
 # scratch directory when a run fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repo="$PWD"
+
+source scripts/host-root.sh
 
 bash scripts/deps.sh valgrind
-if [ -n "${BUILD_DIR:-}" ]; then
-  build="$BUILD_DIR"
-  cmake -S . -B "$build" >/dev/null
-else
-  build="$repo/build/default"
-  cmake --preset default >/dev/null
-fi
-cmake --build "$build" --target hotsync_host Lenfol -j"$(nproc)" >/dev/null
-bin="$(cd "$build/bin" && pwd)"
+build_host
 
 scratch="$(mktemp -d /tmp/lenfol-memcheck.XXXXXX)"
 export HOTSYNC_ROOT="$scratch/HotSync"
 user="Memcheck User"
 user_dir="$HOTSYNC_ROOT/MemcheckUser"
-"$bin/hotsync" init --user "$user" >/dev/null
-[ -d "$user_dir" ] || { echo "memcheck: no user directory $user_dir" >&2; exit 2; }
-mkdir -p "$user_dir/Lenfol" "$user_dir/handheld"
-printf '[LnFo]\nconduitType = 1\ncreatorName = %s\npcDirectory = Lenfol\npcFileName = Camera.txt\ntitle = Lensfolio\nremoteFile = LenfolDB\n' \
-  "$bin/Lenfol.dll" >"$HOTSYNC_ROOT/conduits.ini"
+make_root "$HOTSYNC_ROOT" "$user" "$user_dir"
 
 failed=0
 # memcheck NAME ARGS...: one host run under valgrind.
