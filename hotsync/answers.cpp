@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,9 @@ namespace standin {
 namespace {
 
 struct AnswerList {
-    bool loaded = false;
-    bool terminal = true;
-    std::vector<std::string> tokens;
+    std::optional<std::vector<std::string>> tokens;
     size_t next = 0;
+    bool terminal = true;
 };
 
 AnswerList &Answers() {
@@ -33,35 +33,41 @@ std::string Normalize(const std::string &text) {
     return result;
 }
 
-void SetList(const char *list) {
-    AnswerList &answers = Answers();
-    answers.loaded = true;
-    answers.tokens.clear();
-    answers.next = 0;
-    if (!list || !*list) return;
-    for (const std::string &token : Split(list, ',')) answers.tokens.push_back(Normalize(token));
+std::vector<std::string> ParseList(const std::string &list) {
+    std::vector<std::string> tokens;
+    if (list.empty()) return tokens;
+    for (const std::string &token : Split(list, ',')) tokens.push_back(Normalize(token));
+    return tokens;
 }
 
-// The next token, trimmed and in lower case; false when the list is used up.
+// The next token of the list; false when it is used up.
 bool TakeAnswer(std::string *token) {
     AnswerList &answers = Answers();
-    if (!answers.loaded) SetList(std::getenv("HOTSYNC_ANSWERS"));
-    if (answers.next >= answers.tokens.size()) return false;
-    *token = answers.tokens[answers.next++];
+    const auto &tokens =
+        Chosen(answers.tokens, [] { return ParseList(Environment("HOTSYNC_ANSWERS")); });
+    if (answers.next >= tokens.size()) return false;
+    *token = tokens[answers.next++];
     return true;
 }
 
-// Answers may be asked on the terminal: switched on, and standard input is one.
-bool TerminalAnswers() { return Answers().terminal && os::StandardInputIsTerminal(); }
-
-// Shows `question` on standard error and reads one line from standard input,
-// trimmed and in lower case; false at end of input.
-bool AskTerminal(const std::string &question, std::string *answer) {
-    WriteStderr(question);
+// The next answer and, in *source, where it came from: the list's next token,
+// whatever it says; else, when answers may be asked on the terminal and
+// standard input is one, the first line `accepts` takes (an empty line reads
+// as `enter`); else none.
+template <typename Accepts>
+bool NextAnswer(const std::string &question, const char *enter, Accepts accepts,
+                std::string *token, std::string *source) {
+    *source = "answers list";
+    if (TakeAnswer(token)) return true;
+    if (!Answers().terminal || !os::StandardInputIsTerminal()) return false;
+    *source = "terminal";
     std::string line;
-    if (!std::getline(std::cin, line)) return false;
-    *answer = Normalize(line);
-    return true;
+    for (;;) {
+        WriteStderr(question);
+        if (!std::getline(std::cin, line)) return false;
+        *token = line.empty() ? enter : Normalize(line);
+        if (accepts(*token)) return true;
+    }
 }
 
 struct Button {
@@ -105,33 +111,21 @@ size_t MatchButton(const std::string &token, const std::vector<Button> &buttons,
     return i;
 }
 
-size_t AskBoxOnTerminal(const std::vector<Button> &buttons, size_t defaultIndex) {
-    std::string question = "  answer (" + ButtonLine(buttons, defaultIndex) +
-                           "; Enter = " + buttons[defaultIndex].name + "): ";
-    std::string line;
-    while (AskTerminal(question, &line)) {
-        size_t answer = MatchButton(line, buttons, defaultIndex);
-        if (answer < buttons.size()) return answer;
-    }
-    return defaultIndex;
-}
-
 // The index of the button that answers the box.
 size_t ChooseBoxAnswer(const std::vector<Button> &buttons, size_t defaultIndex,
                        std::string *source) {
+    const std::string question = "  answer (" + ButtonLine(buttons, defaultIndex) +
+                                 "; Enter = " + buttons[defaultIndex].name + "): ";
+    auto names = [&](const std::string &t) {
+        return MatchButton(t, buttons, defaultIndex) < buttons.size();
+    };
     std::string token;
-    if (TakeAnswer(&token)) {
-        *source = "answers list";
-        size_t answer = MatchButton(token, buttons, defaultIndex);
-        if (answer < buttons.size()) return answer;
-        *source = "default button; \"" + token + "\" names no button of this box";
+    if (!NextAnswer(question, "enter", names, &token, source)) {
+        *source = "default button";
         return defaultIndex;
     }
-    if (TerminalAnswers()) {
-        *source = "terminal";
-        return AskBoxOnTerminal(buttons, defaultIndex);
-    }
-    *source = "default button";
+    if (names(token)) return MatchButton(token, buttons, defaultIndex);
+    *source = "default button; \"" + token + "\" names no button of this box";
     return defaultIndex;
 }
 
@@ -177,7 +171,10 @@ void ResetAnswers() {
 
 extern "C" {
 
-void StandinSetAnswers(const char *answers) { standin::SetList(answers); }
+void StandinSetAnswers(const char *answers) {
+    standin::Answers().tokens = standin::ParseList(answers ? answers : "");
+    standin::Answers().next = 0;
+}
 
 void StandinSetTerminalAnswers(int enabled) { standin::Answers().terminal = enabled != 0; }
 
@@ -209,9 +206,7 @@ int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption,
         return answer;
     };
     return standin::Call("MessageBoxA", [&] { return standin::ShowBox(title, body, style); },
-                         outcome, standin::Arguments{
-                                 owner ? "owner" : "(null)", standin::TextArgument(text),
-                                 standin::TextArgument(caption), std::to_string(style)});
+                         outcome, owner ? "owner" : "(null)", text, caption, style);
 }
 
 }  // extern "C"
@@ -287,23 +282,15 @@ void ShowDialog(const HotSyncActionDlg *dlg) {
 
 DialogAnswer ChooseDialogAnswer(std::string *source) {
     DialogAnswer answer;
+    auto parses = [&](const std::string &t) { return ParseDialogAnswer(t, &answer); };
     std::string token;
-    if (standin::TakeAnswer(&token)) {
-        *source = "answers list";
-        if (ParseDialogAnswer(token, &answer)) return answer;
-        *source = "cancelled; \"" + token + "\" is not a dialog answer";
+    if (!standin::NextAnswer("  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ", "ok",
+                             parses, &token, source)) {
+        *source = "no answer left: Cancel";
         return DialogAnswer();
     }
-    if (standin::TerminalAnswers()) {
-        *source = "terminal";
-        const std::string question = "  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ";
-        while (standin::AskTerminal(question, &token)) {
-            if (token.empty()) token = "ok";
-            if (ParseDialogAnswer(token, &answer)) return answer;
-        }
-        return DialogAnswer();
-    }
-    *source = "no answer left: Cancel";
+    if (parses(token)) return answer;
+    *source = "cancelled; \"" + token + "\" is not a dialog answer";
     return DialogAnswer();
 }
 
@@ -369,14 +356,12 @@ void standin::ResetDialogs() { Dialogs() = DialogState(); }
 extern "C" {
 
 int32_t HS_CALL InitPdcmn5DLL(void) {
-    return standin::Call("InitPdcmn5DLL", [] { return 0; }, standin::Unexamined,
-                         standin::Arguments{});
+    return standin::Call("InitPdcmn5DLL", [] { return 0; }, standin::Unexamined);
 }
 
 int32_t HS_CALL ConstructHotSyncActionDlg(HotSyncActionDlg *dlg, void *parent) {
     return standin::Call("ConstructHotSyncActionDlg", [=] { return Construct(dlg, parent); },
-                         standin::Status(),
-                         standin::Arguments{parent ? "parent" : "(null)"});
+                         standin::Status(), parent ? "parent" : "(null)");
 }
 
 int32_t HS_CALL RunHotSyncActionDlg(HotSyncActionDlg *dlg) {
@@ -402,7 +387,7 @@ void HS_CALL DestroyHotSyncActionDlg(HotSyncActionDlg *dlg) {
         return 0;
     };
     auto outcome = [=](int, bool injected) { return injected ? destroy() : 0; };
-    standin::Call("DestroyHotSyncActionDlg", destroy, outcome, standin::Arguments{});
+    standin::Call("DestroyHotSyncActionDlg", destroy, outcome);
 }
 
 size_t StandinDialogCount(void) { return Dialogs().records.size(); }

@@ -68,8 +68,8 @@ int32_t Remove(const char *creator) {
 
 int32_t TracedSet(const char *operation, const char *creator, int field, const char *value) {
     return standin::Call(
-        operation, [=] { return SetField(creator, field, value); }, standin::Status(),
-        standin::Arguments{standin::TextArgument(creator), standin::TextArgument(value)});
+        operation, [=] { return SetField(creator, field, value); }, standin::Status(), creator,
+        value);
 }
 
 }  // namespace
@@ -83,15 +83,13 @@ int32_t HS_CALL GetHotSyncDirectory(char *directory, uint32_t *size) {
         [=](int32_t status, bool) {
             standin::HostileText(status, directory, stated, size);
             return standin::FailureStatus(status);
-        },
-        standin::Arguments{standin::SizeArgument(size)});
+        }, standin::SizeArgument(size));
 }
 
 int32_t HS_CALL InstallConduit(const char *creator, int32_t conduitType) {
     return standin::Call(
         "InstallConduit", [=] { return Install(creator, conduitType); },
-        standin::Status(kCondMgrAlreadyInstalled),
-        standin::Arguments{standin::TextArgument(creator), std::to_string(conduitType)});
+        standin::Status(kCondMgrAlreadyInstalled), creator, conduitType);
 }
 
 int32_t HS_CALL SetConduitCreatorName(const char *creator, const char *path) {
@@ -117,7 +115,7 @@ int32_t HS_CALL SetConduitRemoteFile(const char *creator, const char *db) {
 // Here 0 is the failure; any other value means removed.
 int32_t HS_CALL RemoveConduit(const char *creator) {
     return standin::Call("RemoveConduit", [=] { return Remove(creator); }, standin::YesOrNo,
-                         standin::Arguments{standin::TextArgument(creator)});
+                         creator);
 }
 
 }  // extern "C"

@@ -3,14 +3,12 @@
 #include "hostile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "standin.h"
-
 #include "trace.h"
 
 namespace standin {
@@ -18,40 +16,30 @@ namespace standin {
 namespace {
 
 struct HostileState {
-    bool loaded = false;
-    bool enabled = false;
-    uint32_t seed = 0;
-    uint64_t stream = 0;
+    bool enabled;
+    uint32_t seed;
+    uint64_t stream;
 };
 
-HostileState &State() {
-    static HostileState state;
+std::optional<HostileState> &Setting() {
+    static std::optional<HostileState> state;
     return state;
-}
-
-void Seed(HostileState *state, bool enabled, uint32_t seed) {
-    state->loaded = true;
-    state->enabled = enabled;
-    state->seed = seed;
-    state->stream = seed;
 }
 
 // HOTSYNC_HOSTILE is the seed; unset, empty or 0 is the kind stand-in. The
 // seed goes to standard error, so a failure in a child process can be
 // reproduced from its output.
-void LoadFromEnvironment(HostileState *state) {
-    const char *env = std::getenv("HOTSYNC_HOSTILE");
-    Seed(state, false, 0);
-    if (env == nullptr || *env == '\0') return;
+HostileState FromEnvironment() {
+    const std::string env = Environment("HOTSYNC_HOSTILE");
     long long seed = 0;
-    if (!ParseInteger(env, 0, 0, UINT32_MAX, &seed)) {
+    if (!env.empty() && !ParseInteger(env, 0, 0, UINT32_MAX, &seed))
         WriteStderr("hotsync stand-in: HOTSYNC_HOSTILE must be a seed number; staying kind\n");
-        return;
-    }
-    if (seed == 0) return;
-    Seed(state, true, static_cast<uint32_t>(seed));
-    WriteStderr("hotsync stand-in: hostile mode, seed " + std::to_string(seed) + "\n");
+    if (seed != 0)
+        WriteStderr("hotsync stand-in: hostile mode, seed " + std::to_string(seed) + "\n");
+    return {seed != 0, static_cast<uint32_t>(seed), static_cast<uint64_t>(seed)};
 }
+
+HostileState &State() { return Chosen(Setting(), FromEnvironment); }
 
 // splitmix64: small, and every seed gives a good stream.
 uint64_t Next(HostileState *state) {
@@ -63,11 +51,7 @@ uint64_t Next(HostileState *state) {
 
 }  // namespace
 
-bool Hostile() {
-    HostileState &state = State();
-    if (!state.loaded) LoadFromEnvironment(&state);
-    return state.enabled;
-}
+bool Hostile() { return State().enabled; }
 
 uint32_t HostileNumber() { return static_cast<uint32_t>(Next(&State()) >> 32); }
 
@@ -134,16 +118,13 @@ uint32_t HostileHandle(unsigned bits, bool (*inUse)(uint32_t handle)) {
 extern "C" {
 
 void StandinSetHostile(int enabled, uint32_t seed) {
-    standin::Seed(&standin::State(), enabled != 0, seed);
+    standin::Setting() = standin::HostileState{enabled != 0, seed, seed};
 }
 
 int StandinHostile(void) { return standin::Hostile() ? 1 : 0; }
 
-uint32_t StandinHostileSeed(void) {
-    standin::Hostile();
-    return standin::State().seed;
-}
+uint32_t StandinHostileSeed(void) { return standin::State().seed; }
 
 }  // extern "C"
 
-void standin::ResetHostile() { standin::State() = standin::HostileState(); }
+void standin::ResetHostile() { standin::Setting().reset(); }

@@ -30,8 +30,7 @@ int32_t HS_CALL NotifyHotSyncManager(int32_t request, int32_t argument) {
             Notifications().push_back({request, argument});
             return 0;
         },
-        standin::Unexamined,
-        standin::Arguments{std::to_string(request), std::to_string(argument)});
+        standin::Unexamined, request, argument);
 }
 
 size_t StandinNotifyCount(void) { return Notifications().size(); }

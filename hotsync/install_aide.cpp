@@ -26,5 +26,5 @@ int32_t Queue(const char *userName, const char *path) {
 extern "C" int32_t HS_CALL QueueHandheldInstall(const char *userName, const char *path) {
     return standin::Call(
         "QueueHandheldInstall", [=] { return Queue(userName, path); }, standin::Unexamined,
-        standin::Arguments{standin::TextArgument(userName), standin::TextArgument(path)});
+        userName, path);
 }

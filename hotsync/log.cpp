@@ -9,8 +9,8 @@
 // records nothing. The flag argument is ignored.
 #include <stdarg.h>
 #include <stdio.h>
-#include <stdlib.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +26,7 @@ struct Entry {
 };
 
 struct Log {
-    bool fileChosen = false;
-    std::string file;
+    std::optional<std::string> file;
     std::vector<Entry> entries;
 };
 
@@ -37,13 +36,7 @@ Log &TheLog() {
 }
 
 const std::string &LogFile() {
-    Log &log = TheLog();
-    if (!log.fileChosen) {
-        const char *env = getenv("HOTSYNC_LOG");
-        log.file = env != nullptr ? env : "";
-        log.fileChosen = true;
-    }
-    return log.file;
+    return standin::Chosen(TheLog().file, [] { return standin::Environment("HOTSYNC_LOG"); });
 }
 
 int32_t Record(int32_t activity, std::string text) {
@@ -76,9 +69,7 @@ void standin::ResetLog() { TheLog() = Log(); }
 extern "C" {
 
 void StandinSetLogFile(const char *path) {
-    Log &log = TheLog();
-    log.fileChosen = path != nullptr && path[0] != '\0';
-    log.file = log.fileChosen ? path : "";
+    TheLog().file = path && *path ? std::optional<std::string>(path) : std::nullopt;
 }
 
 void StandinClearLog(void) { TheLog().entries.clear(); }
@@ -98,8 +89,7 @@ int32_t HS_CALL LogAddEntry(const char *text, int32_t activity, int32_t /*flag*/
     return standin::Call(
         "LogAddEntry",
         [=] { return text == nullptr ? int32_t{kStandinErrBadArgument} : Record(activity, text); },
-        standin::Unexamined,
-        standin::Arguments{standin::TextArgument(text), std::to_string(activity)});
+        standin::Unexamined, text, activity);
 }
 
 int32_t HS_CALL LogAddFormattedEntry(int32_t activity, int32_t /*flag*/, const char *format, ...) {
@@ -107,8 +97,7 @@ int32_t HS_CALL LogAddFormattedEntry(int32_t activity, int32_t /*flag*/, const c
     va_start(args, format);
     int32_t result = standin::Call(
         "LogAddFormattedEntry", [&] { return RecordFormatted(activity, format, args); },
-        standin::Unexamined,
-        standin::Arguments{standin::TextArgument(format), std::to_string(activity)});
+        standin::Unexamined, format, activity);
     va_end(args);
     return result;
 }

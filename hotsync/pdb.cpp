@@ -5,6 +5,8 @@
 #include <string.h>
 #include <time.h>
 
+#include <utility>
+
 #include "os.h"
 #include "standin.h"
 
@@ -19,15 +21,22 @@ uint32_t Get32(const uint8_t *p) {
            static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
-void Put16(std::vector<uint8_t> *out, uint16_t v) {
-    out->push_back(static_cast<uint8_t>(v >> 8));
-    out->push_back(static_cast<uint8_t>(v));
+void Set16(uint8_t *p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v >> 8);
+    p[1] = static_cast<uint8_t>(v);
 }
 
-void Put32(std::vector<uint8_t> *out, uint32_t v) {
-    Put16(out, static_cast<uint16_t>(v >> 16));
-    Put16(out, static_cast<uint16_t>(v));
+void Set32(uint8_t *p, uint32_t v) {
+    Set16(p, static_cast<uint16_t>(v >> 16));
+    Set16(p + 2, static_cast<uint16_t>(v));
 }
+
+// The header's 32-bit fields that the database keeps, at their offsets.
+const std::pair<size_t, uint32_t PdbDatabase::*> kHeaderWords[] = {
+    {36, &PdbDatabase::creationDate}, {40, &PdbDatabase::modificationDate},
+    {44, &PdbDatabase::backupDate},   {48, &PdbDatabase::modificationNumber},
+    {60, &PdbDatabase::type},         {64, &PdbDatabase::creator},
+    {68, &PdbDatabase::uniqueIdSeed}};
 
 void Append(std::vector<uint8_t> *out, const std::vector<uint8_t> &bytes) {
     out->insert(out->end(), bytes.begin(), bytes.end());
@@ -45,15 +54,9 @@ void ParseHeader(const uint8_t *h, PdbDatabase *db, Layout *layout) {
     memcpy(db->name, h, kPdbNameSize);
     db->attributes = Get16(h + 32);
     db->version = Get16(h + 34);
-    db->creationDate = Get32(h + 36);
-    db->modificationDate = Get32(h + 40);
-    db->backupDate = Get32(h + 44);
-    db->modificationNumber = Get32(h + 48);
+    for (const auto &[offset, field] : kHeaderWords) db->*field = Get32(h + offset);
     layout->appInfoOffset = Get32(h + 52);
     layout->sortInfoOffset = Get32(h + 56);
-    db->type = Get32(h + 60);
-    db->creator = Get32(h + 64);
-    db->uniqueIdSeed = Get32(h + 68);
     layout->nextRecordList = Get32(h + 72);
     layout->count = Get16(h + 76);
 }
@@ -139,23 +142,22 @@ int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
     uint32_t count = static_cast<uint32_t>(db.records.size());
     uint32_t blocks = kPdbHeaderSize + count * kPdbEntrySize + kPdbFillerSize;
     uint32_t offset = blocks + static_cast<uint32_t>(db.appInfo.size() + db.sortInfo.size());
-    out->clear();
-    out->insert(out->end(), db.name, db.name + kPdbNameSize);
-    Put16(out, db.attributes);
-    Put16(out, db.version);
-    for (uint32_t v : {db.creationDate, db.modificationDate, db.backupDate,
-                       db.modificationNumber})
-        Put32(out, v);
-    Put32(out, db.appInfo.empty() ? 0 : blocks);
-    Put32(out, db.sortInfo.empty() ? 0 : blocks + static_cast<uint32_t>(db.appInfo.size()));
-    for (uint32_t v : {db.type, db.creator, db.uniqueIdSeed, 0u}) Put32(out, v);
-    Put16(out, static_cast<uint16_t>(count));
+    out->assign(blocks, 0);
+    uint8_t *h = out->data();
+    memcpy(h, db.name, kPdbNameSize);
+    Set16(h + 32, db.attributes);
+    Set16(h + 34, db.version);
+    for (const auto &[offset, field] : kHeaderWords) Set32(h + offset, db.*field);
+    Set32(h + 52, db.appInfo.empty() ? 0 : blocks);
+    Set32(h + 56, db.sortInfo.empty() ? 0 : blocks + static_cast<uint32_t>(db.appInfo.size()));
+    Set16(h + 76, static_cast<uint16_t>(count));
+    uint8_t *entry = h + kPdbHeaderSize;
     for (const PdbRecord &r : db.records) {
-        Put32(out, offset);
-        Put32(out, static_cast<uint32_t>(r.attributes) << 24 | (r.uniqueId & 0xFFFFFF));
+        Set32(entry, offset);
+        Set32(entry + 4, static_cast<uint32_t>(r.attributes) << 24 | (r.uniqueId & 0xFFFFFF));
         offset += static_cast<uint32_t>(r.body.size());
+        entry += kPdbEntrySize;
     }
-    out->resize(out->size() + kPdbFillerSize, 0);
     Append(out, db.appInfo);
     Append(out, db.sortInfo);
     for (const PdbRecord &r : db.records) Append(out, r.body);

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include "standin.h"
 #include "trace.h"
@@ -27,14 +27,9 @@ const char kUsersFile[] = "users.ini";
 const char kConduitsFile[] = "conduits.ini";
 const char kQueueFile[] = "install.queue";
 
-struct RootState {
-    bool chosen = false;
-    std::string path;
-};
-
-RootState &Root() {
-    static RootState state;
-    return state;
+std::optional<std::string> &Root() {
+    static std::optional<std::string> path;
+    return path;
 }
 
 std::string Absolute(const std::string &path) {
@@ -45,11 +40,9 @@ std::string Absolute(const std::string &path) {
 }
 
 std::string DefaultRoot() {
-    const char *env = std::getenv("HOTSYNC_ROOT");
-    if (env && *env) return env;
-    const char *home = std::getenv("HOME");
-    if (home && *home) return std::string(home) + "/.hotsync";
-    return ".hotsync";
+    const std::string env = Environment("HOTSYNC_ROOT"), home = Environment("HOME");
+    if (!env.empty()) return Absolute(env);
+    return Absolute(home.empty() ? ".hotsync" : home + "/.hotsync");
 }
 
 bool FitsOnOneLine(const std::string &value) {
@@ -194,14 +187,7 @@ std::string PosixPath(const std::string &path) {
     return result;
 }
 
-const std::string &RootPath() {
-    RootState &state = Root();
-    if (!state.chosen) {
-        state.path = Absolute(DefaultRoot());
-        state.chosen = true;
-    }
-    return state.path;
-}
+const std::string &RootPath() { return Chosen(Root(), DefaultRoot); }
 
 int LoadUsers(const std::string &root, std::vector<UserEntry> *users) {
     return LoadEntries(root + "/" + kUsersFile, UserFromSection, users);
@@ -312,16 +298,14 @@ int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
     return 0;
 }
 
-void ResetRoot() { Root() = RootState(); }
+void ResetRoot() { Root().reset(); }
 
 }  // namespace standin
 
 extern "C" {
 
 void StandinSetRoot(const char *root) {
-    standin::RootState &state = standin::Root();
-    state.path = standin::Absolute(root ? root : standin::DefaultRoot());
-    state.chosen = true;
+    standin::Root() = root ? standin::Absolute(root) : standin::DefaultRoot();
 }
 
 const char *StandinRoot(void) { return standin::RootPath().c_str(); }

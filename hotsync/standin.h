@@ -37,7 +37,7 @@ enum {
 /* Back to the state of a freshly loaded stand-in: no faults and every call
  * counter at 0, empty log, box, dialog and notify records, the answers list,
  * log file, root and handheld folder taken from the environment again, no
- * open database or registered conduit, Sleep's scale and total reset, no
+ * open database or registered conduit, Sleep's total at 0, no
  * progress hook, and hostile mode as HOTSYNC_HOSTILE says (so hostile test
  * runs stay hostile, their stream restarted from the seed). HOTSYNC_FAIL is
  * not applied again: a test process sets it for its children. */
@@ -130,11 +130,9 @@ const char *StandinRoot(void);
 size_t StandinNotifyCount(void);
 int32_t StandinNotifyRequest(size_t index);
 int32_t StandinNotifyArgument(size_t index);
-/* Scale factor for Sleep: 0 makes it return at once (tests), 1 is real time.
- * Set from HOTSYNC_SLEEP_SCALE at first use. Total requested ms is recorded. */
-void StandinSetSleepScale(double scale);
+/* Sleep returns at once: nothing in the stand-in needs the time to pass. The
+ * milliseconds asked for since StandinReset are added up here. */
 uint64_t StandinSleptMilliseconds(void);
-void StandinResetSleptMilliseconds(void);
 
 /* ---- Hostile mode -------------------------------------------------------------
  * Every operation does the worst thing its contract allows: junk in buffers

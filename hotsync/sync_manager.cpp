@@ -2,12 +2,12 @@
 //
 // What callers may rely on is in README.md ("The sync manager").
 #include <errno.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,8 +34,7 @@ struct OpenDatabase {
 };
 
 struct SyncManager {
-    bool dirChosen = false;
-    std::string handheldDir;
+    std::optional<std::string> handheldDir;
     std::set<ConduitHandle> conduits;
     ConduitHandle lastConduit = 0;
     std::map<uint8_t, OpenDatabase> open;  // by handle
@@ -48,13 +47,10 @@ SyncManager &Manager() {
 }
 
 const std::string &HandheldDir() {
-    SyncManager &m = Manager();
-    if (!m.dirChosen) {
-        const char *env = getenv("HOTSYNC_HANDHELD");
-        m.handheldDir = env != nullptr && env[0] != '\0' ? env : ".";
-        m.dirChosen = true;
-    }
-    return m.handheldDir;
+    return standin::Chosen(Manager().handheldDir, [] {
+        std::string directory = standin::Environment("HOTSYNC_HANDHELD");
+        return directory.empty() ? std::string(".") : directory;
+    });
 }
 
 OpenDatabase *Find(uint8_t handle) {
@@ -339,8 +335,6 @@ auto JunkOnFailure(T *out, int32_t meaningful = 0) {
     };
 }
 
-standin::Arguments Handle(uint8_t dbHandle) { return {std::to_string(dbHandle)}; }
-
 // A record call's trace, as on entry: the handle, then the ID and size of a
 // write or the index of a read.
 standin::Arguments RecordArguments(const SyncRecordRequest *request,
@@ -360,9 +354,8 @@ extern "C" {
 void StandinSetProgressHook(StandinProgressHook hook) { Manager().progress = hook; }
 
 void StandinSetHandheldDir(const char *directory) {
-    SyncManager &m = Manager();
-    m.dirChosen = directory != nullptr && directory[0] != '\0';
-    m.handheldDir = m.dirChosen ? directory : "";
+    Manager().handheldDir =
+        directory && *directory ? std::optional<std::string>(directory) : std::nullopt;
 }
 
 const char *StandinHandheldDir(void) { return HandheldDir().c_str(); }
@@ -379,14 +372,13 @@ int32_t HS_CALL SyncUnRegisterConduit(ConduitHandle handle) {
     return standin::Call(
         "SyncUnRegisterConduit",
         [=] { return Manager().conduits.erase(handle) == 1 ? 0 : int32_t{kStandinErrBadArgument}; },
-        standin::Unexamined, standin::Arguments{std::to_string(handle)});
+        standin::Unexamined, handle);
 }
 
 int32_t HS_CALL SyncOpenDB(const char *name, int32_t /*cardNo*/, uint8_t *dbHandle,
                            uint8_t openMode) {
     return standin::Call("SyncOpenDB", [=] { return OpenDB(name, dbHandle, openMode); },
-                         JunkOnFailure(dbHandle, kSyncErrDatabaseMissing),
-                         standin::Arguments{standin::TextArgument(name), std::to_string(openMode)});
+                         JunkOnFailure(dbHandle, kSyncErrDatabaseMissing), name, openMode);
 }
 
 int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
@@ -399,8 +391,8 @@ int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
         }
         return standin::FailureStatus(status);
     };
-    standin::Arguments name{
-        request ? std::string(request->name, strnlen(request->name, kPdbNameSize)) : "(null)"};
+    std::string name =
+        request ? std::string(request->name, strnlen(request->name, kPdbNameSize)) : "(null)";
     return standin::Call("SyncCreateDB", [=] { return CreateDB(request); }, outcome, name);
 }
 
@@ -409,13 +401,12 @@ int32_t HS_CALL SyncCloseDB(uint8_t dbHandle) {
         if (injected) Manager().open.erase(dbHandle);
         return standin::FailureStatus(status);
     };
-    return standin::Call("SyncCloseDB", [=] { return CloseDB(dbHandle); }, outcome,
-                         Handle(dbHandle));
+    return standin::Call("SyncCloseDB", [=] { return CloseDB(dbHandle); }, outcome, dbHandle);
 }
 
 int32_t HS_CALL SyncResetSyncFlags(uint8_t dbHandle) {
     return standin::Call("SyncResetSyncFlags", [=] { return ResetSyncFlags(dbHandle); },
-                         standin::Status(), Handle(dbHandle));
+                         standin::Status(), dbHandle);
 }
 
 int32_t HS_CALL SyncWriteRec(SyncRecordRequest *request) {
@@ -443,18 +434,18 @@ int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
 int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
     auto deleted = [](const PdbRecord &r) { return (r.attributes & kPdbRecDeleted) != 0; };
     return standin::Call("SyncPurgeDeletedRecs", [=] { return Purge(dbHandle, deleted); },
-                         standin::Status(), Handle(dbHandle));
+                         standin::Status(), dbHandle);
 }
 
 int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
     auto all = [](const PdbRecord &) { return true; };
     return standin::Call("SyncPurgeAllRecs", [=] { return Purge(dbHandle, all); },
-                         standin::Status(), Handle(dbHandle));
+                         standin::Status(), dbHandle);
 }
 
 int32_t HS_CALL SyncGetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
     return standin::Call("SyncGetDBRecordCount", [=] { return GetDBRecordCount(dbHandle, count); },
-                         JunkOnFailure(count), Handle(dbHandle));
+                         JunkOnFailure(count), dbHandle);
 }
 
 }  // extern "C"

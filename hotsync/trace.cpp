@@ -56,17 +56,18 @@ std::string TextArgument(const char *text) { return text ? text : "(null)"; }
 
 std::string SizeArgument(const uint32_t *size) { return size ? std::to_string(*size) : "(null)"; }
 
-bool Tracing() {
-    const char *path = std::getenv("HOTSYNC_TRACE");
-    return path && *path;
+std::string Environment(const char *name) {
+    const char *value = std::getenv(name);
+    return value ? value : "";
 }
 
+bool Tracing() { return !Environment("HOTSYNC_TRACE").empty(); }
+
 void TraceCall(const char *operation, bool injected, int64_t result, const Arguments &arguments) {
-    const char *path = std::getenv("HOTSYNC_TRACE");
     std::string line = std::string(operation) + "\t" + (injected ? "1" : "0") + "\t" +
                        std::to_string(result);
     for (const std::string &argument : arguments) line += "\t" + EscapeField(argument);
-    os::Append(path, line + "\n");
+    os::Append(Environment("HOTSYNC_TRACE"), line + "\n");
 }
 
 void WriteStderr(const std::string &text) {

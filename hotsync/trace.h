@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -42,6 +43,16 @@ auto At(const std::vector<T> &records, size_t index, Field field) -> decltype(fi
     return index < records.size() ? field(records[index]) : decltype(field(records[0])){};
 }
 
+// An environment variable's value, "" when it is unset.
+std::string Environment(const char *name);
+// A setting a control call chose, else what `fromEnvironment()` makes of the
+// environment at first use; a reset empties `setting` again.
+template <typename T, typename F>
+T &Chosen(std::optional<T> &setting, F fromEnvironment) {
+    if (!setting) setting = fromEnvironment();
+    return *setting;
+}
+
 bool Tracing();
 // Appends "<operation>\t<injected 0|1>\t<result>\t<argument>...\n" to the file
 // named by HOTSYNC_TRACE; only while Tracing().
@@ -59,23 +70,32 @@ void ResetWindows();
 void ResetRoot();
 void ResetNotifies();
 
-// Trace arguments given as they are, or by a function asked after the call.
-template <typename F>
-Arguments Described(const F &describe) {
-    if constexpr (std::is_invocable_v<F>) {
-        return describe();
+// A trace argument: a text as it is ("(null)" for none), a number in decimal.
+inline std::string Argument(const char *text) { return TextArgument(text); }
+inline std::string Argument(const std::string &text) { return text; }
+template <typename Number, typename = std::enable_if_t<std::is_arithmetic_v<Number>>>
+std::string Argument(Number number) {
+    return std::to_string(number);
+}
+
+// The trace arguments: the values given, or what a single function given
+// answers when it is asked after the call.
+template <typename... Values>
+Arguments Described(const Values &...values) {
+    if constexpr (sizeof...(Values) == 1 && (std::is_invocable_v<Values> && ...)) {
+        return (values(), ...);
     } else {
-        return describe;
+        return Arguments{Argument(values)...};
     }
 }
 
 // One call of `operation`: `work()` answers the real result; `outcome(result,
 // injected)` what the caller gets (the injected status stands in for the
 // result when a fault fired); `describe` the trace arguments, or a function
-// that gives them, asked last so that it can show what the call delivered
-// (and costs nothing while there is no trace).
-template <typename Work, typename Outcome, typename Describe>
-auto Call(const char *operation, Work work, Outcome outcome, Describe describe)
+// that gives them, asked last so that it can show what the call delivered.
+// Nothing is formatted while there is no trace.
+template <typename Work, typename Outcome, typename... Describe>
+auto Call(const char *operation, Work work, Outcome outcome, const Describe &...describe)
     -> decltype(work()) {
     using Result = decltype(work());
     int32_t status = 0;
@@ -83,7 +103,7 @@ auto Call(const char *operation, Work work, Outcome outcome, Describe describe)
     Result result = injected ? static_cast<Result>(status) : work();
     result = outcome(result, injected);
     if (Tracing())
-        TraceCall(operation, injected, static_cast<int64_t>(result), Described(describe));
+        TraceCall(operation, injected, static_cast<int64_t>(result), Described(describe...));
     return result;
 }
 

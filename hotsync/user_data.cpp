@@ -65,8 +65,7 @@ int32_t TextQuery(const char *operation, uint32_t userId, bool directory, char *
         [=](int32_t status, bool) {
             standin::HostileText(status, buffer, stated, size);
             return standin::FailureStatus(status);
-        },
-        standin::Arguments{std::to_string(userId), standin::SizeArgument(size)});
+        }, userId, standin::SizeArgument(size));
 }
 
 }  // namespace
@@ -74,8 +73,7 @@ int32_t TextQuery(const char *operation, uint32_t userId, bool directory, char *
 extern "C" {
 
 int32_t HS_CALL GetHotSyncUserCount(void) {
-    return standin::Call("GetHotSyncUserCount", UserCount, HostileCount,
-                         standin::Arguments{});
+    return standin::Call("GetHotSyncUserCount", UserCount, HostileCount);
 }
 
 int32_t HS_CALL GetHotSyncUserId(int32_t index, uint32_t *userId) {

@@ -2,11 +2,8 @@
 // Paths arrive built the Windows way; each backslash is taken as '/'.
 #include <sys/stat.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "hostile.h"
 #include "os.h"
@@ -16,31 +13,11 @@
 
 namespace {
 
-struct SleepState {
-    bool loaded = false;
-    double scale = 1.0;
-    uint64_t total = 0;
-};
-
-SleepState &Sleeping() {
-    static SleepState state;
-    return state;
-}
-
-double SleepScale() {
-    SleepState &state = Sleeping();
-    if (state.loaded) return state.scale;
-    state.loaded = true;
-    const char *env = std::getenv("HOTSYNC_SLEEP_SCALE");
-    if (!env || !*env) return state.scale;
-    char *end = nullptr;
-    double scale = std::strtod(env, &end);
-    if (*end != '\0' || !(scale >= 0.0)) {
-        standin::WriteStderr("hotsync stand-in: HOTSYNC_SLEEP_SCALE must be a number >= 0\n");
-        return state.scale;
-    }
-    state.scale = scale;
-    return state.scale;
+// Milliseconds Sleep was asked for since the reset. Nothing here waits for
+// anything, so Sleep returns at once.
+uint64_t &Slept() {
+    static uint64_t total = 0;
+    return total;
 }
 
 // Like Windows: the length without the NUL when it fits, else the size needed
@@ -66,13 +43,11 @@ int32_t Copy(const char *source, const char *target, bool failIfExists) {
 }
 
 // A path call answering 1 for success and 0 for failure, like Windows.
-template <typename Work>
-int32_t PathCall(const char *operation, const char *path, Work work,
-                 standin::Arguments more = {}) {
-    more.insert(more.begin(), standin::TextArgument(path));
+template <typename Work, typename... More>
+int32_t PathCall(const char *operation, const char *path, Work work, const More &...more) {
     return standin::Call(
         operation, [=] { return path && work(standin::PosixPath(path)) == 0 ? 1 : 0; },
-        standin::YesOrNo, [&] { return more; });
+        standin::YesOrNo, path, more...);
 }
 
 // Some window, a different one each time, or none.
@@ -83,7 +58,7 @@ void *HostileFocus() {
 
 }  // namespace
 
-void standin::ResetWindows() { Sleeping() = SleepState(); }
+void standin::ResetWindows() { Slept() = 0; }
 
 extern "C" {
 
@@ -96,19 +71,18 @@ uint32_t WIN_CALL GetCurrentDirectoryA(uint32_t length, char *buffer) {
         return result;
     };
     return standin::Call("GetCurrentDirectoryA", [=] { return GetCurrent(length, buffer); },
-                         outcome, standin::Arguments{std::to_string(length)});
+                         outcome, length);
 }
 
 int32_t WIN_CALL CreateDirectoryA(const char *path, void *security) {
     return PathCall("CreateDirectoryA", path, standin::os::MakeDirectory,
-                    {security ? "security" : "(null)"});
+                    security ? "security" : "(null)");
 }
 
 int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failIfExists) {
     return standin::Call(
         "CopyFileA", [=] { return Copy(source, target, failIfExists != 0); }, standin::YesOrNo,
-        standin::Arguments{standin::TextArgument(source), standin::TextArgument(target),
-                                      std::to_string(failIfExists)});
+        source, target, failIfExists);
 }
 
 int32_t WIN_CALL DeleteFileA(const char *path) {
@@ -123,32 +97,20 @@ int32_t WIN_CALL RemoveDirectoryA(const char *path) {
 // and the call behaves as usual.
 void WIN_CALL Sleep(uint32_t milliseconds) {
     auto work = [=] {
-        Sleeping().total += milliseconds;
-        std::this_thread::sleep_for(
-            std::chrono::duration<double, std::milli>(milliseconds * SleepScale()));
+        Slept() += milliseconds;
         return 0;
     };
     standin::Call(
-        "Sleep", work, [=](int, bool injected) { return injected ? work() : 0; },
-        standin::Arguments{std::to_string(milliseconds)});
+        "Sleep", work, [=](int, bool injected) { return injected ? work() : 0; }, milliseconds);
 }
 
 // There is no window, so no window has the focus; hostile mode makes one up.
 void *WIN_CALL GetFocus(void) {
     standin::Call(
-        "GetFocus", [] { return 0; }, [](int, bool) { return 0; },
-        standin::Arguments{});
+        "GetFocus", [] { return 0; }, [](int, bool) { return 0; });
     return HostileFocus();
 }
 
-void StandinSetSleepScale(double scale) {
-    SleepState &state = Sleeping();
-    state.loaded = true;
-    state.scale = scale > 0.0 ? scale : 0.0;
-}
-
-uint64_t StandinSleptMilliseconds(void) { return Sleeping().total; }
-
-void StandinResetSleptMilliseconds(void) { Sleeping().total = 0; }
+uint64_t StandinSleptMilliseconds(void) { return Slept(); }
 
 }  // extern "C"

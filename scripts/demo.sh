@@ -53,7 +53,7 @@ user_dir="$HOTSYNC_ROOT/AdaLovelace"
 
 section "Installer (answering Yes, then OK)"
 if [ -x "$bin/installer" ]; then
-  (cd "$bin" && HOTSYNC_ANSWERS=yes,ok HOTSYNC_SLEEP_SCALE=0 ./installer)
+  (cd "$bin" && HOTSYNC_ANSWERS=yes,ok ./installer)
 else
   # Until the installer is built, register the conduit the way it would.
   echo "(no installer in this build: registering the conduit directly)"

@@ -170,9 +170,7 @@ TEST_F(StandinWin32, CurrentDirectoryReportsTheSizeNeeded) {
     EXPECT_EQ(std::string(buffer.data()), cwd);
 }
 
-TEST_F(StandinWin32, SleepIsScaledAndCounted) {
-    StandinResetSleptMilliseconds();
-    StandinSetSleepScale(0);
+TEST_F(StandinWin32, SleepIsCounted) {
     Sleep(5000);
     Sleep(250);
     EXPECT_EQ(StandinSleptMilliseconds(), 5250u);
@@ -213,7 +211,6 @@ TEST_F(StandinControl, ResetForgetsEverythingButTheEnvironment) {
     StandinSetAnswers("no,yes");
     EXPECT_EQ(MessageBoxA(nullptr, "text", "title", 0x104), kIdNo);
     NotifyHotSyncManager(1, 2);
-    StandinSetSleepScale(0);
     Sleep(5);
     StandinSetHostile(1, 9);
     setenv("HOTSYNC_HOSTILE", "5", 1);

@@ -103,7 +103,7 @@ ProgramRun SetupScratch::Run(const char *program, const std::string &answers,
     fs::path boxLog = scratch_ / ("boxes-" + tag + ".log");
     fs::path trace = scratch_ / ("trace-" + tag + ".log");
     Environment settings = {{"HOTSYNC_ROOT", root_.string()}, {"HOTSYNC_ANSWERS", answers},
-                            {"HOTSYNC_SLEEP_SCALE", "0"}, {"HOTSYNC_BOX_LOG", boxLog.string()},
+                            {"HOTSYNC_BOX_LOG", boxLog.string()},
                             {"HOTSYNC_TRACE", trace.string()}};
     if (!faults.empty()) settings.emplace_back("HOTSYNC_FAIL", faults);
     const ProcessResult child =

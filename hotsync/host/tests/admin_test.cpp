@@ -132,7 +132,7 @@ TEST_F(HotsyncWithInstaller, InstallSyncBothWaysThenUninstall) {
     const std::string bin = fs::path(HOTSYNC_BIN).parent_path().string();
     ProcessResult installed =
         RunProcess({bin + "/installer"},
-                   {{"HOTSYNC_ROOT", root_}, {"HOTSYNC_ANSWERS", "yes,ok"}, {"HOTSYNC_SLEEP_SCALE", "0"}},
+                   {{"HOTSYNC_ROOT", root_}, {"HOTSYNC_ANSWERS", "yes,ok"}},
                    bin);
     ASSERT_EQ(installed.exitCode, 0) << installed.err;
     ASSERT_TRUE(fs::exists(UserDir() + "/Lenfol/Conduit/Lenfol.dll"));
@@ -151,7 +151,7 @@ TEST_F(HotsyncWithInstaller, InstallSyncBothWaysThenUninstall) {
     const std::string handheld = ReadAll(UserDir() + "/handheld/LenfolDB.pdb");
     ProcessResult removed =
         RunProcess({bin + "/uninstaller"},
-                   {{"HOTSYNC_ROOT", root_}, {"HOTSYNC_ANSWERS", "yes,ok"}, {"HOTSYNC_SLEEP_SCALE", "0"}},
+                   {{"HOTSYNC_ROOT", root_}, {"HOTSYNC_ANSWERS", "yes,ok"}},
                    bin);
     ASSERT_EQ(removed.exitCode, 0) << removed.err;
     EXPECT_FALSE(fs::exists(UserDir() + "/Lenfol")) << "the application directory stayed";

@@ -9,7 +9,7 @@ namespace fs = std::filesystem;
 ProcessResult HostTest::Hotsync(const std::vector<std::string> &args, const Environment &env) {
     std::vector<std::string> argv{HOTSYNC_BIN};
     argv.insert(argv.end(), args.begin(), args.end());
-    Environment all{{"HOTSYNC_ROOT", root_}, {"LC_ALL", "C.UTF-8"}, {"HOTSYNC_SLEEP_SCALE", "0"}};
+    Environment all{{"HOTSYNC_ROOT", root_}, {"LC_ALL", "C.UTF-8"}};
     all.insert(all.end(), env.begin(), env.end());
     return RunProcess(argv, all);
 }
