@@ -129,25 +129,6 @@ size_t ChooseBoxAnswer(const std::vector<Button> &buttons, size_t defaultIndex,
     return defaultIndex;
 }
 
-struct BoxRecord {
-    std::string title;
-    std::string text;
-    uint32_t style;
-    int32_t answer;
-};
-
-std::vector<BoxRecord> &Boxes() {
-    static std::vector<BoxRecord> boxes;
-    return boxes;
-}
-
-void LogBox(const std::string &title, const std::string &text, uint32_t style, int32_t answer) {
-    const char *path = std::getenv("HOTSYNC_BOX_LOG");
-    if (!path || !*path) return;
-    os::Append(path, EscapeField(title) + "\t" + EscapeField(text) + "\t" +
-                         std::to_string(style) + "\t" + std::to_string(answer) + "\n");
-}
-
 int32_t ShowBox(const std::string &title, const std::string &text, uint32_t style) {
     std::vector<Button> buttons = ButtonsFor(style);
     size_t defaultIndex = DefaultButton(style, buttons);
@@ -156,16 +137,12 @@ int32_t ShowBox(const std::string &title, const std::string &text, uint32_t styl
     std::string source;
     const Button &answer = buttons[ChooseBoxAnswer(buttons, defaultIndex, &source)];
     WriteStderr("  answer: " + std::string(answer.name) + " (" + source + ")\n");
-    Boxes().push_back({title, text, style, answer.id});
     return answer.id;
 }
 
 }  // namespace
 
-void ResetAnswers() {
-    Answers() = AnswerList();
-    Boxes().clear();
-}
+void ResetAnswers() { Answers() = AnswerList(); }
 
 }  // namespace standin
 
@@ -178,33 +155,11 @@ void StandinSetAnswers(const char *answers) {
 
 void StandinSetTerminalAnswers(int enabled) { standin::Answers().terminal = enabled != 0; }
 
-size_t StandinBoxCount(void) { return standin::Boxes().size(); }
-
-const char *StandinBoxTitle(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.title.c_str(); });
-}
-
-const char *StandinBoxText(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.text.c_str(); });
-}
-
-uint32_t StandinBoxStyle(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.style; });
-}
-
-int32_t StandinBoxAnswer(size_t index) {
-    return standin::At(standin::Boxes(), index, [](auto &b) { return b.answer; });
-}
-
 int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style) {
     // Windows shows "Error" for a missing caption.
     std::string title = caption ? caption : "Error";
     std::string body = text ? text : "";
-    auto outcome = [&](int32_t answer, bool injected) {
-        if (injected) answer = 0;
-        standin::LogBox(title, body, style, answer);
-        return answer;
-    };
+    auto outcome = [](int32_t answer, bool injected) { return injected ? 0 : answer; };
     return standin::Call("MessageBoxA", [&] { return standin::ShowBox(title, body, style); },
                          outcome, owner ? "owner" : "(null)", text, caption, style);
 }
@@ -223,21 +178,10 @@ struct DialogImpl {
     int unused;
 };
 
-struct DialogRecord {
-    std::string conduitName;
-    int32_t shownAction;
-    int32_t shownMakeDefault;
-    int32_t result;
-};
-
-struct DialogState {
-    std::vector<DialogRecord> records;
-    int live = 0;
-};
-
-DialogState &Dialogs() {
-    static DialogState state;
-    return state;
+// Dialogs constructed and not yet destroyed.
+int &LiveDialogs() {
+    static int live = 0;
+    return live;
 }
 
 struct DialogAnswer {
@@ -296,25 +240,19 @@ DialogAnswer ChooseDialogAnswer(std::string *source) {
 
 int32_t RunDialog(HotSyncActionDlg *dlg) {
     if (!dlg || !dlg->impl) return kStandinErrBadArgument;
-    DialogRecord record{dlg->conduitName ? dlg->conduitName : "", dlg->actionIndex,
-                        dlg->makeDefault, kDialogCancel};
     ShowDialog(dlg);
     std::string source;
     DialogAnswer answer = ChooseDialogAnswer(&source);
-    if (answer.ok) {
-        record.result = kDialogOk;
-        if (answer.setAction) {
-            dlg->actionIndex = answer.action;
-            dlg->makeDefault = answer.makeDefault;
-        }
+    if (answer.ok && answer.setAction) {
+        dlg->actionIndex = answer.action;
+        dlg->makeDefault = answer.makeDefault;
     }
     standin::WriteStderr("  answer: " +
                          (answer.ok ? "OK, action " + std::to_string(dlg->actionIndex) +
                                           (dlg->makeDefault ? ", default" : "")
                                     : std::string("Cancel")) +
                          " (" + source + ")\n");
-    Dialogs().records.push_back(record);
-    return record.result;
+    return answer.ok ? kDialogOk : kDialogCancel;
 }
 
 // Only 1 means OK. On OK the conduit reads the action index, of which only 1
@@ -340,7 +278,7 @@ int32_t Construct(HotSyncActionDlg *dlg, void *parent) {
     dlg->actionIndex = 0;
     dlg->makeDefault = 0;
     dlg->impl = new DialogImpl();
-    ++Dialogs().live;
+    ++LiveDialogs();
     // The switch and the index start as the library likes; the caller sets the index.
     if (standin::Hostile()) {
         dlg->actionIndex = standin::HostileAny();
@@ -351,7 +289,7 @@ int32_t Construct(HotSyncActionDlg *dlg, void *parent) {
 
 }  // namespace
 
-void standin::ResetDialogs() { Dialogs() = DialogState(); }
+void standin::ResetDialogs() { LiveDialogs() = 0; }
 
 extern "C" {
 
@@ -368,10 +306,12 @@ int32_t HS_CALL RunHotSyncActionDlg(HotSyncActionDlg *dlg) {
     auto outcome = [=](int32_t status, bool injected) {
         return injected ? standin::FailureStatus(status, kDialogOk) : HostileOutcome(status, dlg);
     };
-    // The index the dialog left, traced after the call.
+    // What the dialog showed, then the action and switch it left.
+    const HotSyncActionDlg shown = dlg ? *dlg : HotSyncActionDlg{};
     return standin::Call("RunHotSyncActionDlg", [=] { return RunDialog(dlg); }, outcome, [=] {
-        return standin::Arguments{dlg ? standin::TextArgument(dlg->conduitName) : "(null)",
-                                  dlg ? std::to_string(dlg->actionIndex) : ""};
+        if (!dlg) return standin::Described("(null)");
+        return standin::Described(shown.conduitName, shown.actionIndex, shown.makeDefault,
+                                  dlg->actionIndex, dlg->makeDefault);
     });
 }
 
@@ -382,7 +322,7 @@ void HS_CALL DestroyHotSyncActionDlg(HotSyncActionDlg *dlg) {
         if (dlg && dlg->impl) {
             delete static_cast<DialogImpl *>(dlg->impl);
             dlg->impl = nullptr;
-            --Dialogs().live;
+            --LiveDialogs();
         }
         return 0;
     };
@@ -390,24 +330,6 @@ void HS_CALL DestroyHotSyncActionDlg(HotSyncActionDlg *dlg) {
     standin::Call("DestroyHotSyncActionDlg", destroy, outcome);
 }
 
-size_t StandinDialogCount(void) { return Dialogs().records.size(); }
-
-const char *StandinDialogConduitName(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.conduitName.c_str(); });
-}
-
-int32_t StandinDialogShownAction(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownAction; });
-}
-
-int32_t StandinDialogShownMakeDefault(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.shownMakeDefault; });
-}
-
-int32_t StandinDialogResult(size_t index) {
-    return standin::At(Dialogs().records, index, [](auto &d) { return d.result; });
-}
-
-int StandinLiveDialogCount(void) { return Dialogs().live; }
+int StandinLiveDialogCount(void) { return LiveDialogs(); }
 
 }  // extern "C"

@@ -100,9 +100,7 @@ void StandinReset(void) {
     standin::ResetLog();
     standin::ResetAnswers();
     standin::ResetDialogs();
-    standin::ResetWindows();
     standin::ResetRoot();
-    standin::ResetNotifies();
 }
 
 int StandinApplyFailList(const char *list) {

@@ -35,10 +35,9 @@ enum {
 };
 
 /* Back to the state of a freshly loaded stand-in: no faults and every call
- * counter at 0, empty log, box, dialog and notify records, the answers list,
- * log file, root and handheld folder taken from the environment again, no
- * open database or registered conduit, Sleep's total at 0, no
- * progress hook, and hostile mode as HOTSYNC_HOSTILE says (so hostile test
+ * counter at 0, an empty log, the answers list, log file, root and handheld
+ * folder taken from the environment again, no open database, dialog or
+ * registered conduit, no progress hook, and hostile mode as HOTSYNC_HOSTILE says (so hostile test
  * runs stay hostile, their stream restarted from the seed). HOTSYNC_FAIL is
  * not applied again: a test process sets it for its children. */
 void StandinReset(void);
@@ -101,38 +100,18 @@ const char *StandinLogText(size_t index);
  * up and standard input is a terminal, the answer is asked there; otherwise a
  * box answers its default button and a dialog answers Cancel. */
 void StandinSetAnswers(const char *answers);
-/* Every box shown since StandinReset. */
-size_t StandinBoxCount(void);
-const char *StandinBoxTitle(size_t index);
-const char *StandinBoxText(size_t index);
-uint32_t StandinBoxStyle(size_t index);
-int32_t StandinBoxAnswer(size_t index); /* kIdYes, kIdNo, ... */
 /* Non-zero (the default): when the answers list is used up and standard input
  * is a terminal, ask there. Tests switch it off so that they never block. */
 void StandinSetTerminalAnswers(int enabled);
 
-/* ---- Action dialog ----------------------------------------------------------
- * One record per RunHotSyncActionDlg that was not failed by the fault table. */
-size_t StandinDialogCount(void);
-const char *StandinDialogConduitName(size_t index); /* "" when none was set */
-int32_t StandinDialogShownAction(size_t index);     /* action index on entry */
-int32_t StandinDialogShownMakeDefault(size_t index);
-int32_t StandinDialogResult(size_t index);          /* kDialogOk or kDialogCancel */
-/* Dialogs constructed and not yet destroyed: leak check. */
+/* Action dialogs constructed and not yet destroyed: leak check. What each
+ * box and dialog showed and answered is in the call trace (HOTSYNC_TRACE). */
 int StandinLiveDialogCount(void);
 
 /* ---- The simulated HotSync directory (user data, conduit manager, install aide)
  * Chosen by StandinSetRoot, else HOTSYNC_ROOT. */
 void StandinSetRoot(const char *root);
 const char *StandinRoot(void);
-
-/* ---- HotSync API and Sleep ------------------------------------------------- */
-size_t StandinNotifyCount(void);
-int32_t StandinNotifyRequest(size_t index);
-int32_t StandinNotifyArgument(size_t index);
-/* Sleep returns at once: nothing in the stand-in needs the time to pass. The
- * milliseconds asked for since StandinReset are added up here. */
-uint64_t StandinSleptMilliseconds(void);
 
 /* ---- Hostile mode -------------------------------------------------------------
  * Every operation does the worst thing its contract allows: junk in buffers

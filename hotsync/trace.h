@@ -66,9 +66,7 @@ void ResetSyncManager();
 void ResetLog();
 void ResetAnswers();
 void ResetDialogs();
-void ResetWindows();
 void ResetRoot();
-void ResetNotifies();
 
 // A trace argument: a text as it is ("(null)" for none), a number in decimal.
 inline std::string Argument(const char *text) { return TextArgument(text); }

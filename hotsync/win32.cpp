@@ -13,13 +13,6 @@
 
 namespace {
 
-// Milliseconds Sleep was asked for since the reset. Nothing here waits for
-// anything, so Sleep returns at once.
-uint64_t &Slept() {
-    static uint64_t total = 0;
-    return total;
-}
-
 // Like Windows: the length without the NUL when it fits, else the size needed
 // with the NUL and the buffer untouched; 0 on failure.
 uint32_t GetCurrent(uint32_t length, char *buffer) {
@@ -58,8 +51,6 @@ void *HostileFocus() {
 
 }  // namespace
 
-void standin::ResetWindows() { Slept() = 0; }
-
 extern "C" {
 
 // The result keeps its Windows meaning (the length, the size needed, or 0),
@@ -94,23 +85,16 @@ int32_t WIN_CALL RemoveDirectoryA(const char *path) {
 }
 
 // Sleep and GetFocus cannot report a failure: a fault is counted and traced,
-// and the call behaves as usual.
+// and the call behaves as usual. Nothing here waits for anything, so Sleep
+// returns at once.
 void WIN_CALL Sleep(uint32_t milliseconds) {
-    auto work = [=] {
-        Slept() += milliseconds;
-        return 0;
-    };
-    standin::Call(
-        "Sleep", work, [=](int, bool injected) { return injected ? work() : 0; }, milliseconds);
+    standin::Call("Sleep", [] { return 0; }, [](int, bool) { return 0; }, milliseconds);
 }
 
 // There is no window, so no window has the focus; hostile mode makes one up.
 void *WIN_CALL GetFocus(void) {
-    standin::Call(
-        "GetFocus", [] { return 0; }, [](int, bool) { return 0; });
+    standin::Call("GetFocus", [] { return 0; }, [](int, bool) { return 0; });
     return HostileFocus();
 }
-
-uint64_t StandinSleptMilliseconds(void) { return Slept(); }
 
 }  // extern "C"

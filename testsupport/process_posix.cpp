@@ -1,4 +1,5 @@
 #include "process.h"
+#include "trace.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -90,3 +91,10 @@ ProcessResult RunProcess(const std::vector<std::string> &argv, const Environment
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+ScopedTrace::ScopedTrace(std::filesystem::path path) : path_(std::move(path)) {
+    std::filesystem::remove(path_);
+    setenv("HOTSYNC_TRACE", path_.string().c_str(), 1);
+}
+
+ScopedTrace::~ScopedTrace() { unsetenv("HOTSYNC_TRACE"); }

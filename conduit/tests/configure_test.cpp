@@ -4,6 +4,7 @@
 
 #include "conduit_fixture.h"
 #include "standin.h"
+#include "trace.h"
 
 namespace {
 
@@ -30,10 +31,13 @@ protected:
         StandinSetAnswers("");
         StandinClearFaults();
     }
+
+    ScratchDir scratch_{"lensfolio-configure"};
 };
 
 TEST_P(ConfigureConduitTest, MapsTheDialogToTheStoredSyncType) {
     const ConfigureCase &c = GetParam();
+    ScopedTrace trace(scratch_.Path() + "/trace");
     StandinSetAnswers(c.answer);
     SyncPreference preference{};
     preference.syncType = c.typeOnEntry;
@@ -41,13 +45,16 @@ TEST_P(ConfigureConduitTest, MapsTheDialogToTheStoredSyncType) {
 
     EXPECT_EQ(Lenfol().configureConduit(&preference), c.result);
     EXPECT_EQ(preference.syncType, c.typeAfter);
-    ASSERT_EQ(StandinDialogCount(), 1u);
+    // What the dialog showed: the conduit's name, the action, the switch.
+    const std::vector<PlatformCall> dialogs = trace.Calls("RunHotSyncActionDlg");
+    ASSERT_EQ(dialogs.size(), 1u);
+    ASSERT_GE(dialogs[0].arguments.size(), 3u);
     // "ok" keeps the make-default switch as the dialog library first showed
     // it: cleared by a kind one, anything by a hostile one.
-    const bool keptTicked = std::string(c.answer) == "ok" && StandinDialogShownMakeDefault(0) != 0;
+    const bool keptTicked = std::string(c.answer) == "ok" && dialogs[0].arguments[2] != "0";
     EXPECT_EQ(preference.preferenceKind, keptTicked ? kPreferencePermanent : c.kindAfter);
-    EXPECT_STREQ(StandinDialogConduitName(0), "Lenfol");
-    EXPECT_EQ(StandinDialogShownAction(0), c.shownAction);
+    EXPECT_EQ(dialogs[0].arguments[0], "Lenfol");
+    EXPECT_EQ(dialogs[0].arguments[1], std::to_string(c.shownAction));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,7 +77,7 @@ TEST_F(ConfigureConduitTest, ADialogThatCannotBeMadeIsACancellation) {
     EXPECT_EQ(Lenfol().configureConduit(&preference), -1);
     EXPECT_EQ(preference.syncType, kSyncTypeHandheldToDesktop);
     EXPECT_EQ(preference.preferenceKind, 0);
-    EXPECT_EQ(StandinDialogCount(), 0u);
+    EXPECT_EQ(StandinCallCount("RunHotSyncActionDlg"), 0);
 }
 
 TEST_F(ConfigureConduitTest, AFailedModalRunIsACancellation) {

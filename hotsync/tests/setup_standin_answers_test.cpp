@@ -1,9 +1,10 @@
-// Message-box and action-dialog answers, the box log and the fault list.
+// Message-box and action-dialog answers, their trace and the fault list.
 #include <stdlib.h>
 
 #include <string>
 
 #include "setup_standin_fixture.h"
+#include "trace.h"
 
 namespace {
 
@@ -12,16 +13,18 @@ using StandinMessageBox = StandinScratch;
 const uint32_t kConfirm = 0x123;
 
 TEST_F(StandinMessageBox, AnswersComeFromTheListInOrder) {
+    ScopedTrace trace(scratch_ / "trace");
     StandinSetAnswers(" Yes ,no,CANCEL,enter,ok");
     EXPECT_EQ(MessageBoxA(nullptr, "q1", "t", kConfirm), kIdYes);
     EXPECT_EQ(MessageBoxA(nullptr, "q2", "t", kConfirm), kIdNo);
     EXPECT_EQ(MessageBoxA(nullptr, "q3", "t", kConfirm), kIdCancel);
     EXPECT_EQ(MessageBoxA(nullptr, "q4", "t", kConfirm), kIdNo);  // Enter: the second button
     EXPECT_EQ(MessageBoxA(nullptr, "done", "t", 0x40), kIdOk);
-    ASSERT_EQ(StandinBoxCount(), 5u);
-    EXPECT_STREQ(StandinBoxText(3), "q4");
-    EXPECT_EQ(StandinBoxStyle(4), 0x40u);
-    EXPECT_EQ(StandinBoxAnswer(2), kIdCancel);
+    const std::vector<PlatformCall> boxes = trace.Calls("MessageBoxA");
+    ASSERT_EQ(boxes.size(), 5u);
+    EXPECT_EQ(boxes[3].arguments, (std::vector<std::string>{"(null)", "q4", "t", "291"}));
+    EXPECT_EQ(boxes[4].arguments.at(3), "64");
+    EXPECT_EQ(boxes[2].result, kIdCancel);
 }
 
 TEST_F(StandinMessageBox, UsedUpOrForeignAnswersTakeTheDefaultButton) {
@@ -36,19 +39,22 @@ TEST_F(StandinMessageBox, FailedBoxAnswersZeroAndKeepsTheNextAnswer) {
     StandinSetAnswers("yes");
     StandinFailCall("MessageBoxA", 1, 0, 0);
     EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), 0);
-    EXPECT_EQ(StandinBoxCount(), 0u);
+    EXPECT_EQ(StandinInjectedCount(), 1);
     EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), kIdYes);
 }
 
-TEST_F(StandinMessageBox, BoxLogHasOneEscapedLinePerCall) {
-    std::string log = (scratch_ / "boxes.log").string();
-    setenv("HOTSYNC_BOX_LOG", log.c_str(), 1);
-    StandinSetAnswers("cancel");
-    StandinFailCall("MessageBoxA", 2, 0, 0);
-    MessageBoxA(nullptr, "two\tparts\\", "Title", kConfirm);
-    MessageBoxA(nullptr, "failed", nullptr, 0x10);
-    unsetenv("HOTSYNC_BOX_LOG");
-    EXPECT_EQ(ReadAll(log), "Title\ttwo\\tparts\\\\\t291\t2\nError\tfailed\t16\t0\n");
+TEST_F(StandinMessageBox, TheTraceHasOneEscapedLinePerBox) {
+    const std::filesystem::path log = scratch_ / "trace";
+    {
+        ScopedTrace trace(log);
+        StandinSetAnswers("cancel");
+        StandinFailCall("MessageBoxA", 2, 0, 0);
+        MessageBoxA(nullptr, "two\tparts\\", "Title", kConfirm);
+        int owner = 0;
+        MessageBoxA(&owner, "failed", nullptr, 0x10);
+    }
+    EXPECT_EQ(ReadAll(log), "MessageBoxA\t0\t2\t(null)\ttwo\\tparts\\\\\tTitle\t291\n"
+                            "MessageBoxA\t1\t0\towner\tfailed\t(null)\t16\n");
 }
 
 using StandinActionDialog = StandinScratch;
@@ -65,6 +71,7 @@ int32_t RunDialog(int32_t action, int32_t makeDefault, HotSyncActionDlg *dlg) {
 }
 
 TEST_F(StandinActionDialog, AnswersSetActionAndDefault) {
+    ScopedTrace trace(scratch_ / "trace");
     StandinSetAnswers("ok,ok:2,ok:1:default,cancel");
     HotSyncActionDlg dlg;
     EXPECT_EQ(RunDialog(3, 1, &dlg), kDialogOk);
@@ -78,11 +85,12 @@ TEST_F(StandinActionDialog, AnswersSetActionAndDefault) {
     EXPECT_EQ(dlg.makeDefault, 1);
     EXPECT_EQ(RunDialog(2, 0, &dlg), kDialogCancel);
     EXPECT_EQ(dlg.actionIndex, 2);
-    ASSERT_EQ(StandinDialogCount(), 4u);
-    EXPECT_STREQ(StandinDialogConduitName(0), "Lenfol");
-    EXPECT_EQ(StandinDialogShownAction(2), 2);
-    EXPECT_EQ(StandinDialogShownMakeDefault(0), 1);
-    EXPECT_EQ(StandinDialogResult(3), kDialogCancel);
+    // Shown: name, action, make-default; then the action and switch it left.
+    const std::vector<PlatformCall> dialogs = trace.Calls("RunHotSyncActionDlg");
+    ASSERT_EQ(dialogs.size(), 4u);
+    EXPECT_EQ(dialogs[0].arguments, (std::vector<std::string>{"Lenfol", "3", "1", "3", "1"}));
+    EXPECT_EQ(dialogs[2].arguments, (std::vector<std::string>{"Lenfol", "2", "0", "1", "1"}));
+    EXPECT_EQ(dialogs[3].result, kDialogCancel);
     EXPECT_EQ(StandinLiveDialogCount(), 0);
 }
 

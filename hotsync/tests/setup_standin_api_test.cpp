@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "setup_standin_fixture.h"
+#include "trace.h"
 
 namespace fs = std::filesystem;
 
@@ -123,11 +124,12 @@ TEST_F(StandinInstallAide, QueuesForKnownUsersInPosixForm) {
 
 using StandinHotSyncApi = StandinScratch;
 
-TEST_F(StandinHotSyncApi, NotificationsAreRecorded) {
+TEST_F(StandinHotSyncApi, NotificationsAreTraced) {
+    ScopedTrace trace(scratch_ / "trace");
     EXPECT_EQ(NotifyHotSyncManager(2, 0), 0);
-    ASSERT_EQ(StandinNotifyCount(), 1u);
-    EXPECT_EQ(StandinNotifyRequest(0), 2);
-    EXPECT_EQ(StandinNotifyArgument(0), 0);
+    const std::vector<PlatformCall> notifies = trace.Calls("NotifyHotSyncManager");
+    ASSERT_EQ(notifies.size(), 1u);
+    EXPECT_EQ(notifies[0].arguments, (std::vector<std::string>{"2", "0"}));
 }
 
 using StandinWin32 = StandinScratch;
@@ -170,10 +172,13 @@ TEST_F(StandinWin32, CurrentDirectoryReportsTheSizeNeeded) {
     EXPECT_EQ(std::string(buffer.data()), cwd);
 }
 
-TEST_F(StandinWin32, SleepIsCounted) {
+TEST_F(StandinWin32, SleepIsTraced) {
+    ScopedTrace trace(scratch_ / "trace");
     Sleep(5000);
     Sleep(250);
-    EXPECT_EQ(StandinSleptMilliseconds(), 5250u);
+    const std::vector<PlatformCall> sleeps = trace.Calls("Sleep");
+    ASSERT_EQ(sleeps.size(), 2u);
+    EXPECT_EQ(sleeps[1].arguments, std::vector<std::string>{"250"});
     EXPECT_EQ(GetFocus(), nullptr);
 }
 
@@ -210,8 +215,6 @@ TEST_F(StandinControl, ResetForgetsEverythingButTheEnvironment) {
     LogAddEntry("entry", 1, 0);
     StandinSetAnswers("no,yes");
     EXPECT_EQ(MessageBoxA(nullptr, "text", "title", 0x104), kIdNo);
-    NotifyHotSyncManager(1, 2);
-    Sleep(5);
     StandinSetHostile(1, 9);
     setenv("HOTSYNC_HOSTILE", "5", 1);
     StandinReset();
@@ -224,9 +227,6 @@ TEST_F(StandinControl, ResetForgetsEverythingButTheEnvironment) {
     EXPECT_EQ(StandinCallCount("SyncOpenDB"), 0);
     EXPECT_EQ(StandinInjectedCount(), 0);
     EXPECT_EQ(StandinLogCount(), 0u);
-    EXPECT_EQ(StandinBoxCount(), 0u);
-    EXPECT_EQ(StandinNotifyCount(), 0u);
-    EXPECT_EQ(StandinSleptMilliseconds(), 0u);
     uint8_t db = 0;
     EXPECT_EQ(SyncOpenDB("Any", 0, &db, kOpenRead), kStandinErrNotRegistered);
     // The rest of the answers list is gone: the box answers its default.

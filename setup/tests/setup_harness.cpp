@@ -8,33 +8,6 @@ namespace fs = std::filesystem;
 const char kInstaller[] = INSTALLER_PATH;
 const char kUninstaller[] = UNINSTALLER_PATH;
 
-namespace {
-
-std::string Unescape(const std::string &field) {
-    std::string text;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\' || i + 1 == field.size()) {
-            text += field[i];
-            continue;
-        }
-        char c = field[++i];
-        text += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
-    }
-    return text;
-}
-
-std::vector<std::vector<std::string>> ReadRecords(const fs::path &path) {
-    std::vector<std::vector<std::string>> records;
-    for (const std::string &line : Lines(ReadAll(path))) {
-        std::vector<std::string> fields;
-        for (const std::string &field : Split(line, '\t')) fields.push_back(Unescape(field));
-        records.push_back(fields);
-    }
-    return records;
-}
-
-}  // namespace
-
 void ExpectBox(const BoxRequest &box, const std::string &text, const std::string &title,
                uint32_t style) {
     EXPECT_EQ(box.text, text);
@@ -100,10 +73,8 @@ ProgramRun SetupScratch::Run(const char *program, const std::string &answers,
                              const std::string &faults, const fs::path &directory) {
     static int runs = 0;
     std::string tag = std::to_string(++runs);
-    fs::path boxLog = scratch_ / ("boxes-" + tag + ".log");
     fs::path trace = scratch_ / ("trace-" + tag + ".log");
     Environment settings = {{"HOTSYNC_ROOT", root_.string()}, {"HOTSYNC_ANSWERS", answers},
-                            {"HOTSYNC_BOX_LOG", boxLog.string()},
                             {"HOTSYNC_TRACE", trace.string()}};
     if (!faults.empty()) settings.emplace_back("HOTSYNC_FAIL", faults);
     const ProcessResult child =
@@ -112,17 +83,14 @@ ProgramRun SetupScratch::Run(const char *program, const std::string &answers,
     run.exitCode = child.exitCode;
     run.errorOutput = child.out + child.err;
     EXPECT_EQ(run.exitCode, 0) << program << " " << faults << "\n" << run.errorOutput;
-    for (const std::vector<std::string> &fields : ReadRecords(boxLog)) {
-        EXPECT_EQ(fields.size(), 4u);
-        if (fields.size() != 4) continue;
-        run.boxes.push_back({fields[0], fields[1], static_cast<uint32_t>(std::stoul(fields[2])),
-                             static_cast<int32_t>(std::stol(fields[3]))});
-    }
-    for (const std::vector<std::string> &fields : ReadRecords(trace)) {
-        EXPECT_GE(fields.size(), 3u);
-        if (fields.size() < 3) continue;
-        run.calls.push_back({fields[0], fields[1] == "1", std::stoll(fields[2]),
-                             std::vector<std::string>(fields.begin() + 3, fields.end())});
+    run.calls = ReadTrace(trace);
+    // MessageBoxA: owner, text, caption, style.
+    for (const PlatformCall &box : CallsOf(run.calls, "MessageBoxA")) {
+        EXPECT_EQ(box.arguments.size(), 4u);
+        if (box.arguments.size() != 4) continue;
+        run.boxes.push_back({box.arguments[2], box.arguments[1],
+                             static_cast<uint32_t>(std::stoul(box.arguments[3])),
+                             static_cast<int32_t>(box.result)});
     }
     return run;
 }

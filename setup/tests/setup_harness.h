@@ -1,6 +1,6 @@
 // Runs the installer or the uninstaller as a child process in a scratch
-// HotSync directory and reads back what it did: the boxes it asked for
-// (HOTSYNC_BOX_LOG) and every platform call it made (HOTSYNC_TRACE).
+// HotSync directory and reads back what it did: every platform call it made
+// (HOTSYNC_TRACE), and among them the boxes it asked for.
 #ifndef LENSFOLIO_SETUP_HARNESS_H
 #define LENSFOLIO_SETUP_HARNESS_H
 
@@ -14,19 +14,13 @@
 #include "desktop.h"
 #include "files.h"
 #include "root.h"
+#include "trace.h"
 
 struct BoxRequest {
     std::string title;
     std::string text;
     uint32_t style = 0;
     int32_t answer = 0;
-};
-
-struct PlatformCall {
-    std::string operation;
-    bool injected = false;
-    long long result = 0;
-    std::vector<std::string> arguments;
 };
 
 struct ProgramRun {

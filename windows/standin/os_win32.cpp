@@ -73,10 +73,4 @@ bool IsAbsolutePath(const std::string &path) {
 }
 
 }  // namespace os
-
-// The Windows calls are the real KERNEL32 here (win32.cpp is not built), so
-// they hold no state of the stand-in's to reset (declared in trace.h, which
-// windows.h clashes with).
-void ResetWindows() {}
-
 }  // namespace standin

@@ -1,6 +1,6 @@
 // The installer and the uninstaller end to end under Wine: the same sources
 // as the deliverables, linked to the stand-in's scripted MessageBoxA (answers
-// from HOTSYNC_ANSWERS, every box in HOTSYNC_BOX_LOG), with the real KERNEL32
+// from HOTSYNC_ANSWERS, every box in the HOTSYNC_TRACE), with the real KERNEL32
 // doing the directories and files and the stand-in HotSync DLLs answering.
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include "desktop.h"
 #include "files.h"
 #include "process.h"
+#include "trace.h"
 
 namespace {
 
@@ -59,19 +60,19 @@ protected:
 
     // Runs PROGRAM_scripted.exe from the distribution folder; the boxes it showed.
     std::vector<Box> Run(const std::string &program, const std::string &answers) {
-        const fs::path boxLog = scratch_ / (program + ".boxes");
-        fs::remove(boxLog);
+        const fs::path trace = scratch_ / (program + ".trace");
+        fs::remove(trace);
         SetEnvironmentVariableA("HOTSYNC_ROOT", Root().string().c_str());
         SetEnvironmentVariableA("HOTSYNC_ANSWERS", answers.c_str());
-        SetEnvironmentVariableA("HOTSYNC_BOX_LOG", boxLog.string().c_str());
+        SetEnvironmentVariableA("HOTSYNC_TRACE", trace.string().c_str());
         const fs::path exe = fs::current_path() / (program + "_scripted.exe");
         const ProcessResult run = RunChild(exe.string(), {}, (scratch_ / program).string(),
                                            Distribution().string());
         EXPECT_EQ(run.exitCode, 0) << program << run.out << run.err;
         std::vector<Box> boxes;
-        for (const std::string &line : Lines(ReadAll(boxLog))) {
-            std::vector<std::string> f = Split(line, '\t');
-            if (f.size() == 4) boxes.push_back({f[0], f[1], f[2], f[3]});
+        for (const PlatformCall &box : CallsOf(ReadTrace(trace), "MessageBoxA")) {
+            const std::vector<std::string> &a = box.arguments;  // owner, text, caption, style
+            if (a.size() == 4) boxes.push_back({a[2], a[1], a[3], std::to_string(box.result)});
         }
         return boxes;
     }
