@@ -1,11 +1,10 @@
 // Conduit manager (CONDMGR.dll): the root as HotSync directory and the
 // registrations of ROOT/conduits.ini, one per creator ID.
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
-#include "os.h"
 #include "root.h"
 #include "standin.h"
 #include "trace.h"
@@ -17,9 +16,8 @@ bool ValidCreator(const char *creator) { return creator && standin::ValidCreator
 int32_t HotSyncDirectory(char *directory, uint32_t *size) {
     if (!directory || !size) return kStandinErrBadArgument;
     const std::string &root = standin::RootPath();
-    struct stat info;
-    if (standin::os::PathStatus(root, &info) != 0 || !S_ISDIR(info.st_mode))
-        return kStandinErrNotFound;
+    std::error_code error;
+    if (!std::filesystem::is_directory(root, error)) return kStandinErrNotFound;
     return standin::CopyToCaller(root, directory, size);
 }
 

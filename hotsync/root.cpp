@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 
 #include "standin.h"
@@ -34,7 +35,9 @@ std::optional<std::string> &Root() {
 
 std::string Absolute(const std::string &path) {
     std::string result = path;
-    if (!os::IsAbsolutePath(result)) result = os::CurrentDirectory() + "/" + result;
+    std::error_code error;
+    if (!os::IsAbsolutePath(result))
+        result = std::filesystem::current_path(error).string() + "/" + result;
     while (result.size() > 1 && result.back() == '/') result.pop_back();
     return result;
 }
@@ -102,8 +105,9 @@ bool ConduitFitsIni(const ConduitEntry &c) {
 }
 
 int EnsureDirectory(const std::string &path) {
-    if (os::MakeDirectory(path) == 0 || errno == EEXIST) return 0;
-    return kStandinErrIo;
+    std::error_code error;
+    std::filesystem::create_directory(path, error);
+    return error ? kStandinErrIo : 0;
 }
 
 // One entry per section; any bad section leaves no entries at all.
@@ -282,8 +286,9 @@ int AppendQueue(const std::string &root, const UserEntry &user, const std::strin
 }
 
 int ClearQueue(const std::string &root, const UserEntry &user) {
-    if (os::RemoveFile(QueuePath(root, user)) == 0 || errno == ENOENT) return 0;
-    return kStandinErrIo;
+    std::error_code error;
+    std::filesystem::remove(QueuePath(root, user), error);
+    return error ? kStandinErrIo : 0;
 }
 
 int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {

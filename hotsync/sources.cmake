@@ -1,8 +1,7 @@
 # The stand-in's sources that both builds share: the Linux library adds
-# os_posix.cpp and win32.cpp, the Windows DLL os_win32.cpp (there KERNEL32 is
-# the real one).
+# win32.cpp, the Windows calls, which in the Windows DLL are the real KERNEL32.
 set(HOTSYNC_STANDIN_SOURCES
   answers.cpp cond_mgr.cpp fault.cpp hostile.cpp hs_api.cpp
-  install_aide.cpp log.cpp pdb.cpp root.cpp sync_manager.cpp trace.cpp
+  install_aide.cpp log.cpp os.cpp pdb.cpp root.cpp sync_manager.cpp trace.cpp
   user_data.cpp)
 list(TRANSFORM HOTSYNC_STANDIN_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -1,11 +1,10 @@
 // Sync manager of the stand-in: the handheld is a folder of .pdb files.
 //
 // What callers may rely on is in README.md ("The sync manager").
-#include <errno.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -13,7 +12,6 @@
 #include <vector>
 
 #include "hostile.h"
-#include "os.h"
 #include "pdb.h"
 #include "standin.h"
 #include "trace.h"
@@ -141,9 +139,9 @@ uint8_t StoredAttributes(const SyncRecordRequest *req) {
 }
 
 int32_t CheckAbsent(const std::string &path) {
-    struct stat st;
-    if (standin::os::PathStatus(path, &st) == 0) return kStandinErrExists;
-    return errno == ENOENT ? 0 : kStandinErrIo;
+    std::error_code error;
+    if (std::filesystem::exists(path, error)) return kStandinErrExists;
+    return error ? kStandinErrIo : 0;
 }
 
 PdbRecord *FindRecord(OpenDatabase *od, uint32_t id) {

@@ -1,9 +1,9 @@
 // The Windows calls of the setup programs (KERNEL32, USER32 less MessageBoxA).
 // Paths arrive built the Windows way; each backslash is taken as '/'.
-#include <sys/stat.h>
-
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "hostile.h"
 #include "os.h"
@@ -13,11 +13,14 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 // Like Windows: the length without the NUL when it fits, else the size needed
 // with the NUL and the buffer untouched; 0 on failure.
 uint32_t GetCurrent(uint32_t length, char *buffer) {
-    std::string directory = standin::os::CurrentDirectory();
-    if (directory.empty()) return 0;
+    std::error_code error;
+    const std::string directory = fs::current_path(error).string();
+    if (error || directory.empty()) return 0;
     if (!buffer || directory.size() + 1 > length) {
         return static_cast<uint32_t>(directory.size() + 1);
     }
@@ -29,8 +32,8 @@ uint32_t GetCurrent(uint32_t length, char *buffer) {
 int32_t Copy(const char *source, const char *target, bool failIfExists) {
     if (!source || !target) return 0;
     std::string from = standin::PosixPath(source), to = standin::PosixPath(target), bytes;
-    struct stat info;
-    if (failIfExists && standin::os::PathStatus(to, &info) == 0) return 0;
+    std::error_code error;
+    if (failIfExists && fs::exists(to, error)) return 0;
     if (standin::os::ReadAll(from, &bytes) != 0) return 0;
     return standin::os::WriteAll(to, bytes.data(), bytes.size()) == 0 ? 1 : 0;
 }
@@ -39,7 +42,7 @@ int32_t Copy(const char *source, const char *target, bool failIfExists) {
 template <typename Work, typename... More>
 int32_t PathCall(const char *operation, const char *path, Work work, const More &...more) {
     return standin::Call(
-        operation, [=] { return path && work(standin::PosixPath(path)) == 0 ? 1 : 0; },
+        operation, [=] { return path && work(standin::PosixPath(path)) ? 1 : 0; },
         standin::YesOrNo, path, more...);
 }
 
@@ -66,7 +69,12 @@ uint32_t WIN_CALL GetCurrentDirectoryA(uint32_t length, char *buffer) {
 }
 
 int32_t WIN_CALL CreateDirectoryA(const char *path, void *security) {
-    return PathCall("CreateDirectoryA", path, standin::os::MakeDirectory,
+    // Fails when the directory is there already.
+    auto create = [](const std::string &p) {
+        std::error_code error;
+        return fs::create_directory(p, error);
+    };
+    return PathCall("CreateDirectoryA", path, create,
                     security ? "security" : "(null)");
 }
 
@@ -77,11 +85,20 @@ int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failI
 }
 
 int32_t WIN_CALL DeleteFileA(const char *path) {
-    return PathCall("DeleteFileA", path, standin::os::RemoveFile);
+    auto remove = [](const std::string &p) {
+        std::error_code error;
+        return !fs::is_directory(p, error) && fs::remove(p, error);
+    };
+    return PathCall("DeleteFileA", path, remove);
 }
 
 int32_t WIN_CALL RemoveDirectoryA(const char *path) {
-    return PathCall("RemoveDirectoryA", path, standin::os::RemoveDirectory);
+    // Fails when the directory still holds anything.
+    auto remove = [](const std::string &p) {
+        std::error_code error;
+        return fs::is_directory(p, error) && fs::remove(p, error);
+    };
+    return PathCall("RemoveDirectoryA", path, remove);
 }
 
 // Sleep and GetFocus cannot report a failure: a fault is counted and traced,
