@@ -40,16 +40,6 @@ std::vector<std::string> ParseList(const std::string &list) {
     return tokens;
 }
 
-// The next token of the list; false when it is used up.
-bool TakeAnswer(std::string *token) {
-    AnswerList &answers = Answers();
-    const auto &tokens =
-        Chosen(answers.tokens, [] { return ParseList(Environment("HOTSYNC_ANSWERS")); });
-    if (answers.next >= tokens.size()) return false;
-    *token = tokens[answers.next++];
-    return true;
-}
-
 // The next answer and, in *source, where it came from: the list's next token,
 // whatever it says; else, when answers may be asked on the terminal and
 // standard input is one, the first line `accepts` takes (an empty line reads
@@ -57,9 +47,15 @@ bool TakeAnswer(std::string *token) {
 template <typename Accepts>
 bool NextAnswer(const std::string &question, const char *enter, Accepts accepts,
                 std::string *token, std::string *source) {
+    AnswerList &answers = Answers();
+    const auto &tokens =
+        Chosen(answers.tokens, [] { return ParseList(Environment("HOTSYNC_ANSWERS")); });
     *source = "answers list";
-    if (TakeAnswer(token)) return true;
-    if (!Answers().terminal || !os::StandardInputIsTerminal()) return false;
+    if (answers.next < tokens.size()) {
+        *token = tokens[answers.next++];
+        return true;
+    }
+    if (!answers.terminal || !os::StandardInputIsTerminal()) return false;
     *source = "terminal";
     std::string line;
     for (;;) {
@@ -186,8 +182,7 @@ int &LiveDialogs() {
 
 struct DialogAnswer {
     bool ok = false;
-    bool setAction = false;
-    int32_t action = 0;
+    int32_t action = 0;  // 0: as shown
     int32_t makeDefault = 0;
 };
 
@@ -195,17 +190,13 @@ struct DialogAnswer {
 // box cleared, "ok:N:default" with it ticked.
 bool ParseDialogAnswer(const std::string &token, DialogAnswer *answer) {
     *answer = DialogAnswer();
-    if (token == "cancel") return true;
-    if (token == "ok") {
-        answer->ok = true;
-        return true;
-    }
-    if (token.size() < 4 || token.compare(0, 3, "ok:") != 0) return false;
-    char digit = token[3];
-    std::string rest = token.substr(4);
-    if (digit < '1' || digit > '3' || (!rest.empty() && rest != ":default")) return false;
-    answer->ok = true;
-    answer->setAction = true;
+    answer->ok = token != "cancel";
+    if (token == "cancel" || token == "ok") return true;
+    const char digit = token.size() >= 4 ? token[3] : '\0';
+    const std::string rest = token.size() >= 4 ? token.substr(4) : "";
+    if (token.compare(0, 3, "ok:") != 0 || digit < '1' || digit > '3' ||
+        (!rest.empty() && rest != ":default"))
+        return false;
     answer->action = digit - '0';
     answer->makeDefault = rest.empty() ? 0 : 1;
     return true;
@@ -243,7 +234,7 @@ int32_t RunDialog(HotSyncActionDlg *dlg) {
     ShowDialog(dlg);
     std::string source;
     DialogAnswer answer = ChooseDialogAnswer(&source);
-    if (answer.ok && answer.setAction) {
+    if (answer.ok && answer.action != 0) {
         dlg->actionIndex = answer.action;
         dlg->makeDefault = answer.makeDefault;
     }

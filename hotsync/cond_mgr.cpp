@@ -75,13 +75,8 @@ int32_t TracedSet(const char *operation, const char *creator, int field, const c
 extern "C" {
 
 int32_t HS_CALL GetHotSyncDirectory(char *directory, uint32_t *size) {
-    uint32_t stated = size ? *size : 0;
-    return standin::Call(
-        "GetHotSyncDirectory", [=] { return HotSyncDirectory(directory, size); },
-        [=](int32_t status, bool) {
-            standin::HostileText(status, directory, stated, size);
-            return standin::FailureStatus(status);
-        }, standin::SizeArgument(size));
+    return standin::Call("GetHotSyncDirectory", [=] { return HotSyncDirectory(directory, size); },
+                         standin::TextQuery(directory, size), standin::SizeArgument(size));
 }
 
 int32_t HS_CALL InstallConduit(const char *creator, int32_t conduitType) {

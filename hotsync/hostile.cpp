@@ -105,9 +105,9 @@ void HostileText(int32_t status, char *buffer, uint32_t stated, uint32_t *size) 
     if (size != nullptr && HostileChance(2)) *size = HostileNumber();
 }
 
-uint32_t HostileHandle(unsigned bits, bool (*inUse)(uint32_t handle)) {
+uint32_t FreeHandle(unsigned bits, bool (*inUse)(uint32_t handle)) {
     const uint32_t mask = bits >= 32 ? UINT32_MAX : (1u << bits) - 1;
-    uint32_t handle = HostileNumber() & mask;
+    uint32_t handle = Hostile() ? HostileNumber() & mask : 1;
     // The caller has checked that a handle is free.
     while (inUse(handle)) handle = (handle + 1) & mask;
     return handle;

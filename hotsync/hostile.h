@@ -44,8 +44,9 @@ int32_t FailureStatus(int32_t status, int32_t meaningful = 0);
 // throughout and no NUL, a successful one junk after the NUL; *size may hold
 // anything afterwards. No-op in kind mode.
 void HostileText(int32_t status, char *buffer, uint32_t stated, uint32_t *size);
-// A handle of `bits` bits (8 or 32) that is not in use; `inUse` tells.
-uint32_t HostileHandle(unsigned bits, bool (*inUse)(uint32_t handle));
+// A handle of `bits` bits (8 or 32) that `inUse` says is free: the lowest
+// from 1 up, or in hostile mode any.
+uint32_t FreeHandle(unsigned bits, bool (*inUse)(uint32_t handle));
 // Recorded by FailureStatus, cleared by StandinClearFaults.
 void NoteFailure(int32_t status);
 

@@ -34,7 +34,6 @@ struct OpenDatabase {
 struct SyncManager {
     std::optional<std::string> handheldDir;
     std::set<ConduitHandle> conduits;
-    ConduitHandle lastConduit = 0;
     std::map<uint8_t, OpenDatabase> open;  // by handle
     StandinProgressHook progress = nullptr;
 };
@@ -68,14 +67,6 @@ bool IsOpen(const std::string &name) {
 
 bool HandleInUse(uint32_t handle) { return Manager().open.count(static_cast<uint8_t>(handle)); }
 
-// Called only while fewer than kMaxHandles are open, so 1..255 has a free one.
-uint8_t FreeHandle() {
-    if (standin::Hostile()) return static_cast<uint8_t>(standin::HostileHandle(8, HandleInUse));
-    int h = 1;
-    while (HandleInUse(static_cast<uint32_t>(h))) ++h;
-    return static_cast<uint8_t>(h);
-}
-
 bool ValidName(const char *name) {
     size_t length = strnlen(name, kPdbNameSize);
     if (length == 0 || length == kPdbNameSize) return false;
@@ -101,9 +92,10 @@ void Recount(OpenDatabase *od) {
     for (const PdbRecord &r : od->db.records) od->ids.insert(r.uniqueId);
 }
 
-// Takes `od` into the handle table and returns the handle.
+// Takes `od` into the handle table and returns the handle. Called only while
+// fewer than kMaxHandles are open, so 1..255 has a free one.
 uint8_t Adopt(OpenDatabase *od) {
-    uint8_t handle = FreeHandle();
+    uint8_t handle = static_cast<uint8_t>(standin::FreeHandle(8, HandleInUse));
     Recount(od);
     Manager().open[handle] = std::move(*od);
     return handle;
@@ -153,17 +145,8 @@ PdbRecord *FindRecord(OpenDatabase *od, uint32_t id) {
 
 int32_t RegisterConduit(ConduitHandle *handle) {
     if (handle == nullptr) return kStandinErrBadArgument;
-    SyncManager &m = Manager();
-    if (standin::Hostile()) {
-        m.lastConduit = standin::HostileHandle(
-            32, [](uint32_t h) { return Manager().conduits.count(h) != 0; });
-    } else {
-        do {
-            ++m.lastConduit;
-        } while (m.lastConduit == 0 || m.conduits.count(m.lastConduit) != 0);
-    }
-    m.conduits.insert(m.lastConduit);
-    *handle = m.lastConduit;
+    *handle = standin::FreeHandle(32, [](uint32_t h) { return Manager().conduits.count(h) != 0; });
+    Manager().conduits.insert(*handle);
     return 0;
 }
 

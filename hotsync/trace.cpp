@@ -52,8 +52,6 @@ bool ParseInteger(const std::string &text, int base, long long low, long long hi
     return true;
 }
 
-std::string TextArgument(const char *text) { return text ? text : "(null)"; }
-
 std::string SizeArgument(const uint32_t *size) { return size ? std::to_string(*size) : "(null)"; }
 
 std::string Environment(const char *name) {

@@ -23,11 +23,9 @@ namespace standin {
 using Arguments = std::vector<std::string>;
 
 // Tab, newline, carriage return and backslash as \t, \n, \r and \\, so a text
-// fits in one tab-separated field of the trace, the box log and the HotSync log.
+// fits in one tab-separated field of the trace and the HotSync log.
 std::string EscapeField(const std::string &text);
-// A C string argument for a trace or box log: "(null)" for a null pointer.
-std::string TextArgument(const char *text);
-// "*size" of a size argument on entry, "(null)" for a null pointer.
+// A size argument as it is on entry: "*size", or "(null)".
 std::string SizeArgument(const uint32_t *size);
 
 // Shared text helpers: pieces between separators, blanks trimmed, and a
@@ -36,12 +34,6 @@ std::vector<std::string> Split(const std::string &text, char separator);
 std::string Trim(const std::string &text);
 bool ParseInteger(const std::string &text, int base, long long low, long long high,
                   long long *value);
-// Element `index` of `records` through `field`, or 0 (null) past the end: the
-// accessors of the recorded boxes, dialogs, notifies and log entries.
-template <typename T, typename Field>
-auto At(const std::vector<T> &records, size_t index, Field field) -> decltype(field(records[0])) {
-    return index < records.size() ? field(records[index]) : decltype(field(records[0])){};
-}
 
 // An environment variable's value, "" when it is unset.
 std::string Environment(const char *name);
@@ -69,7 +61,7 @@ void ResetDialogs();
 void ResetRoot();
 
 // A trace argument: a text as it is ("(null)" for none), a number in decimal.
-inline std::string Argument(const char *text) { return TextArgument(text); }
+inline std::string Argument(const char *text) { return text ? text : "(null)"; }
 inline std::string Argument(const std::string &text) { return text; }
 template <typename Number, typename = std::enable_if_t<std::is_arithmetic_v<Number>>>
 std::string Argument(Number number) {
@@ -111,6 +103,15 @@ inline auto Status(int32_t meaningful = 0) {
     return [meaningful](int32_t status, bool) { return FailureStatus(status, meaningful); };
 }
 inline int32_t Unexamined(int32_t result, bool) { return UnexaminedResult(result); }
+// A text query into the caller's buffer of *size bytes: on failure no defined
+// text at all.
+inline auto TextQuery(char *buffer, uint32_t *size) {
+    const uint32_t stated = size ? *size : 0;
+    return [=](int32_t status, bool) {
+        HostileText(status, buffer, stated, size);
+        return FailureStatus(status);
+    };
+}
 inline int32_t YesOrNo(int32_t result, bool) { return HostileYes(result); }
 
 }  // namespace standin

@@ -23,8 +23,7 @@ std::vector<standin::UserEntry> Users(int32_t *status) {
 
 int32_t UserCount() {
     int32_t status = 0;
-    std::vector<standin::UserEntry> users = Users(&status);
-    return static_cast<int32_t>(users.size());
+    return static_cast<int32_t>(Users(&status).size());
 }
 
 int32_t UserId(int32_t index, uint32_t *userId) {
@@ -55,17 +54,11 @@ int32_t HostileCount(int32_t count, bool) {
     return static_cast<int32_t>((standin::HostileNumber() << 16) | low);
 }
 
-// A name or directory query: the text and its NUL within the stated size,
-// or, on failure, no defined text at all.
-int32_t TextQuery(const char *operation, uint32_t userId, bool directory, char *buffer,
-                  uint32_t *size) {
-    uint32_t stated = size ? *size : 0;
-    return standin::Call(
-        operation, [=] { return UserField(userId, directory, buffer, size); },
-        [=](int32_t status, bool) {
-            standin::HostileText(status, buffer, stated, size);
-            return standin::FailureStatus(status);
-        }, userId, standin::SizeArgument(size));
+// A name or directory query: the text and its NUL within the stated size.
+int32_t FieldQuery(const char *operation, uint32_t userId, bool directory, char *buffer,
+                   uint32_t *size) {
+    return standin::Call(operation, [=] { return UserField(userId, directory, buffer, size); },
+                         standin::TextQuery(buffer, size), userId, standin::SizeArgument(size));
 }
 
 }  // namespace
@@ -90,11 +83,11 @@ int32_t HS_CALL GetHotSyncUserId(int32_t index, uint32_t *userId) {
 }
 
 int32_t HS_CALL GetHotSyncUserName(uint32_t userId, char *name, uint32_t *size) {
-    return TextQuery("GetHotSyncUserName", userId, false, name, size);
+    return FieldQuery("GetHotSyncUserName", userId, false, name, size);
 }
 
 int32_t HS_CALL GetHotSyncUserDirectory(uint32_t userId, char *directory, uint32_t *size) {
-    return TextQuery("GetHotSyncUserDirectory", userId, true, directory, size);
+    return FieldQuery("GetHotSyncUserDirectory", userId, true, directory, size);
 }
 
 }  // extern "C"
