@@ -1,6 +1,10 @@
 // Message-box and action-dialog answers, their trace and the fault list.
+#include <fcntl.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <iostream>
 #include <string>
 
 #include "setup_standin_fixture.h"
@@ -113,6 +117,53 @@ TEST_F(StandinActionDialog, InjectedFailures) {
     EXPECT_EQ(InitPdcmn5DLL(), 0);
     EXPECT_EQ(StandinCallCount("InitPdcmn5DLL"), 2);
     EXPECT_NE(RunHotSyncActionDlg(&dlg), kDialogOk);  // never constructed
+}
+
+// Standard input is a pseudo-terminal while it lives, so the boxes and the
+// dialog ask there once the answers list is used up.
+class Terminal {
+public:
+    Terminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        const int terminal = open(ptsname(master_), O_RDWR | O_NOCTTY);
+        saved_ = dup(0);
+        if (terminal >= 0 && saved_ >= 0) dup2(terminal, 0);
+        if (terminal >= 0) close(terminal);
+    }
+    ~Terminal() {
+        if (saved_ >= 0) dup2(saved_, 0), close(saved_);
+        if (master_ >= 0) close(master_);
+        clearerr(stdin);
+        std::cin.clear();
+    }
+    bool Ready() const { return saved_ >= 0 && isatty(0); }
+    void Type(const std::string &lines) const {
+        ASSERT_EQ(write(master_, lines.data(), lines.size()), ssize_t(lines.size()));
+    }
+
+private:
+    int master_ = -1;
+    int saved_ = -1;
+};
+
+// A line that names no answer is asked again; an empty one takes the default
+// button, or OK in the dialog.
+TEST_F(StandinActionDialog, TheTerminalAnswersOnceTheListIsUsedUp) {
+    Terminal terminal;
+    ASSERT_TRUE(terminal.Ready());
+    StandinSetTerminalAnswers(1);
+    StandinSetAnswers("yes");
+    terminal.Type("maybe\n YES \n\nok:9\nok:2:default\n\n");
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), kIdYes);  // from the list
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), kIdYes);  // "maybe", then "yes"
+    EXPECT_EQ(MessageBoxA(nullptr, "q", "t", kConfirm), kIdNo);   // Enter: the second button
+    HotSyncActionDlg dlg;
+    EXPECT_EQ(RunDialog(3, 0, &dlg), kDialogOk);  // "ok:9", then "ok:2:default"
+    EXPECT_EQ(dlg.actionIndex, 2);
+    EXPECT_EQ(dlg.makeDefault, 1);
+    EXPECT_EQ(RunDialog(1, 0, &dlg), kDialogOk);  // Enter: OK as shown
+    EXPECT_EQ(dlg.actionIndex, 1);
 }
 
 using StandinFaultList = StandinScratch;
