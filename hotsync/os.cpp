@@ -28,6 +28,10 @@ int ReadAll(const std::string &path, std::string *bytes) {
     FILE *f = fopen(path.c_str(), "rb");
     if (f == nullptr) return -1;
     bytes->clear();
+    // One allocation for the whole file instead of a growing string's copies.
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error) bytes->reserve(static_cast<size_t>(size));
     char chunk[65536];
     size_t n = 0;
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
