@@ -485,6 +485,21 @@ TEST_F(SyncManagerTest, HoldsAtMost65535Records) {
     EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
+// The file's offsets are 32-bit: a body that would take it past 4 GiB is
+// refused before a byte of it is read (the buffer here holds one).
+TEST_F(SyncManagerTest, RefusesABodyThatWouldOutgrowTheFile) {
+    uint8_t db = Create();
+    ASSERT_EQ(WriteRecord(db, 0, 0, "kept"), 0);
+    char one = 'x';
+    SyncRecordRequest request{};
+    request.dbHandle = db;
+    request.buffer = &one;
+    request.recordSize = 0xFFFFFFFFu - kPdbHeaderSize - 2 * kPdbEntrySize;
+    EXPECT_EQ(SyncWriteRec(&request), kStandinErrTooMany);
+    EXPECT_EQ(Count(db), 1);
+    ASSERT_EQ(SyncCloseDB(db), 0);
+}
+
 TEST_F(SyncManagerTest, TheHandheldFolderDefaultsToTheEnvironment) {
     setenv("HOTSYNC_HANDHELD", dir_.c_str(), 1);
     StandinSetHandheldDir(nullptr);
