@@ -11,6 +11,7 @@ namespace host {
 
 namespace {
 
+constexpr char kStampFormat[] = "%Y%m%d-%H%M%S";
 constexpr size_t kStampLength = 15;  // YYYYMMDD-HHMMSS
 
 struct BackupName {
@@ -47,12 +48,12 @@ bool ParseBackupName(const std::string &database, const std::string &file, Backu
     return true;
 }
 
-std::string Stamp() {
-    std::time_t now = std::time(nullptr);
+// The local time now, as strftime writes it with `format`.
+std::string Now(const char *format) {
     std::tm local{};
-    os::LocalTime(now, &local);
+    os::LocalTime(std::time(nullptr), &local);
     char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    std::strftime(text, sizeof text, format, &local);
     return text;
 }
 
@@ -73,20 +74,13 @@ void Prune(const std::string &dir, const std::string &database) {
 
 }  // namespace
 
-std::string LocalTimeText() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    os::LocalTime(now, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
+std::string LocalTimeText() { return Now("%Y-%m-%d %H:%M:%S"); }
 
 int BackupDatabase(const UserContext &context, const std::string &database,
                    const std::string &source, std::string *savedAs, std::string *error) {
     const std::string dir = BackupDir(context);
     if (MakeDirectories(dir, error) != kExitOk) return kExitError;
-    const std::string stamp = Stamp();
+    const std::string stamp = Now(kStampFormat);
     std::string file = database + "-" + stamp + ".pdb";
     for (unsigned n = 2; IsFile(dir + "/" + file); ++n) {
         file = database + "-" + stamp + "-" + std::to_string(n) + ".pdb";

@@ -22,14 +22,15 @@ namespace host {
 
 enum ExitCode { kExitOk = 0, kExitFailed = 1, kExitError = 2 };
 
-// Activity codes of the host's own lines in the HotSync log. The conduit's
-// codes are -1 and 19 to 22, so the host keeps to a range of its own.
+// Activity codes of the host's own lines in the HotSync log: 100 to 104, in
+// this order, as log files already hold them. The conduit's codes are -1 and
+// 19 to 22, so the host keeps to a range of its own.
 enum : int32_t {
     kLogHostSyncStart = 100,
-    kLogHostSyncEnd = 101,
-    kLogHostInfo = 102,
-    kLogHostWarning = 103,
-    kLogHostError = 104
+    kLogHostSyncEnd,
+    kLogHostInfo,
+    kLogHostWarning,
+    kLogHostError
 };
 
 // Handheld databases of a conduit that may be overwritten are copied here
