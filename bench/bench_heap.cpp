@@ -6,15 +6,13 @@
 // heap_counter.cpp replaces malloc; a block counts as the conduit's when it is
 // allocated inside OpenConduit but outside every stand-in call (the stand-in
 // holds the whole database in memory, which is not the conduit's).
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_common.h"
 #include "bench_run.h"
 #include "heap_counter.h"
 #include "standin_meter.h"
@@ -74,15 +72,6 @@ bool MeasureHotSync(const Conduit &conduit, const BenchCase &bench, const std::s
     return true;
 }
 
-std::string Grouped(uint64_t value) {
-    std::string digits = std::to_string(value), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
 // "16 × 999" for each count of allocations that records showed.
 std::string Histogram(const std::map<uint64_t, uint64_t> &perRecord) {
     std::string text;
@@ -108,31 +97,13 @@ void PrintRow(const BenchCase &bench, const char *direction, const HeapResult &r
                 Grouped(r.counts.liveBytes).c_str());
 }
 
-bool ParseList(const std::string &text, std::vector<std::string> *items) {
-    std::stringstream list(text);
-    std::string item;
-    while (std::getline(list, item, ',')) items->push_back(item);
-    return !items->empty();
-}
-
 bool ParseOptions(int argc, char **argv, Options *o) {
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i], value = argv[i + 1];
-        std::vector<std::string> items;
-        if (arg == "--sizes" && ParseList(value, &items)) {
-            o->sizes.clear();
-            for (const std::string &item : items) {
-                const long size = std::strtol(item.c_str(), nullptr, 10);
-                if (size < 1 || size > 65535) return false;
-                o->sizes.push_back(static_cast<uint32_t>(size));
-            }
-        } else if (arg == "--shapes" && ParseList(value, &items)) {
-            o->shapes.clear();
-            for (const std::string &item : items) {
-                Shape shape;
-                if (!ParseShape(item, &shape)) return false;
-                o->shapes.push_back(shape);
-            }
+        if (arg == "--sizes") {
+            if (!ParseSizes(value, &o->sizes)) return false;
+        } else if (arg == "--shapes") {
+            if (!ParseShapes(value, &o->shapes)) return false;
         } else if (arg == "--work") {
             o->work = value;
         } else if (arg == "--conduit") {
@@ -182,12 +153,8 @@ int main(int argc, char **argv) {
     Conduit conduit;
     if (!LoadConduit(o.conduitPath, &conduit)) return 1;
     const bool ownWork = o.work.empty();
-    if (ownWork) {
-        std::string pattern = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
-                              "/lenfol-bench-heap-XXXXXX";
-        if (mkdtemp(&pattern[0]) == nullptr) return 1;
-        o.work = pattern;
-    }
+    if (ownWork) o.work = MakeWorkDir("lenfol-bench-heap-");
+    if (o.work.empty()) return 1;
     const int status = MeasureAll(o, conduit);
     if (ownWork) RemoveTree(o.work);
     return status;

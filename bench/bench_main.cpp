@@ -20,11 +20,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "bench_common.h"
 #include "bench_run.h"
 #include "standin.h"
 #include "standin_meter.h"
@@ -56,30 +57,6 @@ struct CaseResult {
 
 const char *const kCallgrindParts[] = {"bare", "import-conduit", "import-whole", "export-conduit",
                                        "export-whole"};
-
-bool ParseSizes(const std::string &text, std::vector<uint32_t> *sizes) {
-    sizes->clear();
-    std::stringstream list(text);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        const long value = std::strtol(item.c_str(), nullptr, 10);
-        if (value < 1 || value > 65535) return false;
-        sizes->push_back(static_cast<uint32_t>(value));
-    }
-    return !sizes->empty();
-}
-
-bool ParseShapes(const std::string &text, std::vector<Shape> *shapes) {
-    shapes->clear();
-    std::stringstream list(text);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        Shape shape;
-        if (!ParseShape(item, &shape)) return false;
-        shapes->push_back(shape);
-    }
-    return !shapes->empty();
-}
 
 int Usage() {
     std::fprintf(stderr,
@@ -398,74 +375,72 @@ std::string RatioSpread(const Samples &num, const Samples &den) {
            " / " + Fixed(*std::max_element(ratios.begin(), ratios.end()), d);
 }
 
-std::string Grouped(uint64_t value) {
-    std::string digits = std::to_string(value), out;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return out;
-}
-
 std::string Megabytes(uint64_t bytes) { return Fixed(bytes / 1e6, bytes < 10e6 ? 2 : 1) + " MB"; }
 
-void PrintTimes(const Options &o, const std::vector<CaseResult> &results) {
-    std::printf("\n### Wall time of one run, ms: median (min–max) over %d repeats\n\n", o.repeats);
-    std::printf("| list | records | Cameras.txt | bare loop | import HotSync | import conduit "
-                "| export HotSync | export conduit | Palm::PDB build | Palm::PDB read |\n");
-    std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
-    for (const CaseResult &r : results) {
-        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", ShapeName(r.bench.shape),
-                    Grouped(r.bench.records).c_str(), Megabytes(r.bench.facts.textBytes).c_str(),
-                    Spread(r.bare).c_str(), Spread(r.importWhole).c_str(),
-                    Spread(r.importShare).c_str(), Spread(r.exportWhole).c_str(),
-                    Spread(r.exportShare).c_str(), Spread(r.peerBuild).c_str(),
-                    Spread(r.peerRead).c_str());
+// A markdown table under `title`: the list and its size, then a column a
+// heading, and a row a case with the cells `cells` gives it (none: no row).
+void PrintTable(const std::string &title, const std::vector<const char *> &headings,
+                const std::vector<CaseResult> &results,
+                const std::function<std::vector<std::string>(const CaseResult &)> &cells) {
+    std::string heading = "| list | records |", rule = "|---|--:|";
+    for (const char *h : headings) {
+        heading += std::string(" ") + h + " |";
+        rule += "--:|";
     }
+    std::printf("\n### %s\n\n%s\n%s\n", title.c_str(), heading.c_str(), rule.c_str());
+    for (const CaseResult &r : results) {
+        const std::vector<std::string> shown = cells(r);
+        if (shown.empty()) continue;
+        std::string row =
+            std::string("| ") + ShapeName(r.bench.shape) + " | " + Grouped(r.bench.records) + " |";
+        for (const std::string &cell : shown) row += " " + cell + " |";
+        std::printf("%s\n", row.c_str());
+    }
+}
+
+void PrintTimes(const Options &o, const std::vector<CaseResult> &results) {
+    PrintTable("Wall time of one run, ms: median (min–max) over " + std::to_string(o.repeats) +
+                   " repeats",
+               {"Cameras.txt", "bare loop", "import HotSync", "import conduit", "export HotSync",
+                "export conduit", "Palm::PDB build", "Palm::PDB read"},
+               results, [](const CaseResult &r) {
+                   return std::vector<std::string>{
+                       Megabytes(r.bench.facts.textBytes), Spread(r.bare), Spread(r.importWhole),
+                       Spread(r.importShare), Spread(r.exportWhole), Spread(r.exportShare),
+                       Spread(r.peerBuild), Spread(r.peerRead)};
+               });
 }
 
 void PrintRatios(const Options &o, const std::vector<CaseResult> &results) {
-    std::printf("\n### Ratios of paired repeats: min / median / max over %d repeats\n\n", o.repeats);
-    std::printf("| list | records | import conduit ÷ bare loop | export conduit ÷ bare loop "
-                "| Palm::PDB build ÷ import HotSync | Palm::PDB read ÷ export HotSync |\n");
-    std::printf("|---|--:|--:|--:|--:|--:|\n");
-    for (const CaseResult &r : results) {
-        std::printf("| %s | %s | %s | %s | %s | %s |\n", ShapeName(r.bench.shape),
-                    Grouped(r.bench.records).c_str(), RatioSpread(r.importShare, r.bare).c_str(),
-                    RatioSpread(r.exportShare, r.bare).c_str(),
-                    RatioSpread(r.peerBuild, r.importWhole).c_str(),
-                    RatioSpread(r.peerRead, r.exportWhole).c_str());
-    }
+    PrintTable("Ratios of paired repeats: min / median / max over " + std::to_string(o.repeats) +
+                   " repeats",
+               {"import conduit ÷ bare loop", "export conduit ÷ bare loop",
+                "Palm::PDB build ÷ import HotSync", "Palm::PDB read ÷ export HotSync"},
+               results, [](const CaseResult &r) {
+                   return std::vector<std::string>{
+                       RatioSpread(r.importShare, r.bare), RatioSpread(r.exportShare, r.bare),
+                       RatioSpread(r.peerBuild, r.importWhole),
+                       RatioSpread(r.peerRead, r.exportWhole)};
+               });
 }
 
 void PrintInstructions(const std::vector<CaseResult> &results) {
-    std::printf("\n### Callgrind instructions (Ir) of one run; conduit = stand-in calls excluded\n\n");
-    std::printf("| list | records | bare loop | import conduit | per line | ÷ bare "
-                "| import HotSync | export conduit | per line | ÷ bare | export HotSync |\n");
-    std::printf("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
-    for (const CaseResult &r : results) {
-        if (r.instructions.empty()) continue;
-        auto ir = [&](const char *part) { return r.instructions.at(part); };
-        const double bare = double(ir("bare"));
-        const double lines = r.bench.records;
-        std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n",
-                    ShapeName(r.bench.shape), Grouped(r.bench.records).c_str(),
-                    Grouped(ir("bare")).c_str(), Grouped(ir("import-conduit")).c_str(),
-                    Grouped(uint64_t(ir("import-conduit") / lines + 0.5)).c_str(),
-                    Fixed(ir("import-conduit") / bare, 2).c_str(),
-                    Grouped(ir("import-whole")).c_str(), Grouped(ir("export-conduit")).c_str(),
-                    Grouped(uint64_t(ir("export-conduit") / lines + 0.5)).c_str(),
-                    Fixed(ir("export-conduit") / bare, 2).c_str(),
-                    Grouped(ir("export-whole")).c_str());
-    }
-}
-
-// In memory (tmpfs) where there is one: a disk's writeback would otherwise
-// time the disk, in the bare loop as in the HotSync.
-std::string MakeWorkDir() {
-    const char *base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/lenfol-bench-XXXXXX";
-    return mkdtemp(&pattern[0]) != nullptr ? pattern : "";
+    PrintTable("Callgrind instructions (Ir) of one run; conduit = stand-in calls excluded",
+               {"bare loop", "import conduit", "per line", "÷ bare", "import HotSync",
+                "export conduit", "per line", "÷ bare", "export HotSync"},
+               results, [](const CaseResult &r) {
+                   if (r.instructions.empty()) return std::vector<std::string>{};
+                   auto ir = [&](const char *part) { return r.instructions.at(part); };
+                   const double bare = double(ir("bare"));
+                   const double lines = r.bench.records;
+                   return std::vector<std::string>{
+                       Grouped(ir("bare")), Grouped(ir("import-conduit")),
+                       Grouped(uint64_t(ir("import-conduit") / lines + 0.5)),
+                       Fixed(ir("import-conduit") / bare, 2), Grouped(ir("import-whole")),
+                       Grouped(ir("export-conduit")),
+                       Grouped(uint64_t(ir("export-conduit") / lines + 0.5)),
+                       Fixed(ir("export-conduit") / bare, 2), Grouped(ir("export-whole"))};
+               });
 }
 
 int RunAll(const Options &o, const Conduit &conduit) {
@@ -509,7 +484,7 @@ int main(int argc, char **argv) {
     if (!LoadConduit(o.conduitPath, &conduit)) return 1;
     if (o.callgrindChild) return CallgrindChild(o, conduit);
     const bool ownWork = o.work.empty();
-    if (ownWork) o.work = MakeWorkDir();
+    if (ownWork) o.work = MakeWorkDir("lenfol-bench-");
     if (o.work.empty()) return 1;
     const int status = RunAll(o, conduit);
     if (ownWork && !o.keep) RemoveTree(o.work);

@@ -20,30 +20,21 @@ int64_t NowNanos() {
 
 namespace {
 
-struct RealStandin {
-    decltype(&SyncRegisterConduit) registerConduit;
-    decltype(&SyncUnRegisterConduit) unRegisterConduit;
-    decltype(&SyncOpenDB) openDB;
-    decltype(&SyncCreateDB) createDB;
-    decltype(&SyncCloseDB) closeDB;
-    decltype(&SyncResetSyncFlags) resetSyncFlags;
-    decltype(&SyncWriteRec) writeRec;
-    decltype(&SyncReadRecordByIndex) readRecordByIndex;
-    decltype(&SyncPurgeDeletedRecs) purgeDeletedRecs;
-    decltype(&SyncPurgeAllRecs) purgeAllRecs;
-    decltype(&SyncGetDBRecordCount) getDBRecordCount;
-    decltype(&LogAddEntry) logAddEntry;
-    decltype(&LogAddFormattedEntry) logAddFormattedEntry;
+// The stand-in's own functions, found by name (dlsym(RTLD_NEXT)) once; each
+// wrapper below hands its calls on to the one of its own name.
+enum Real {
+    kRegisterConduit, kUnRegisterConduit, kOpenDB, kCreateDB, kCloseDB, kResetSyncFlags,
+    kWriteRec, kReadRecordByIndex, kPurgeDeletedRecs, kPurgeAllRecs, kGetDBRecordCount,
+    kLogAddEntry, kLogAddFormattedEntry, kRealCount
 };
 
-RealStandin g_real;
+const char *const kRealNames[kRealCount] = {
+    "SyncRegisterConduit", "SyncUnRegisterConduit", "SyncOpenDB", "SyncCreateDB",
+    "SyncCloseDB", "SyncResetSyncFlags", "SyncWriteRec", "SyncReadRecordByIndex",
+    "SyncPurgeDeletedRecs", "SyncPurgeAllRecs", "SyncGetDBRecordCount", "LogAddEntry",
+    "LogAddFormattedEntry"};
 
-template <typename Fn>
-bool Resolve(const char *name, Fn *fn) {
-    *fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
-    if (*fn == nullptr) std::fprintf(stderr, "bench: no stand-in function %s\n", name);
-    return *fn != nullptr;
-}
+void *g_real[kRealCount];
 
 // One stand-in call, from entry to return.
 class StandinCall {
@@ -74,86 +65,77 @@ private:
     int64_t start_ = 0;
 };
 
+// Hands a call on to the stand-in's own function, inside a measured span;
+// `recordCall` for the two calls that move one record. The wrappers pass
+// their parameters on as they came, so `Args` are the function's own
+// parameter types.
+template <bool recordCall = false, typename... Args>
+int32_t Forward(Real real, Args... args) {
+    StandinCall call(recordCall);
+    return reinterpret_cast<int32_t(HS_CALL *)(Args...)>(g_real[real])(args...);
+}
+
 }  // namespace
 
 bool ResolveStandin() {
-    RealStandin &r = g_real;
-    bool ok = Resolve("SyncRegisterConduit", &r.registerConduit);
-    ok = Resolve("SyncUnRegisterConduit", &r.unRegisterConduit) && ok;
-    ok = Resolve("SyncOpenDB", &r.openDB) && ok;
-    ok = Resolve("SyncCreateDB", &r.createDB) && ok;
-    ok = Resolve("SyncCloseDB", &r.closeDB) && ok;
-    ok = Resolve("SyncResetSyncFlags", &r.resetSyncFlags) && ok;
-    ok = Resolve("SyncWriteRec", &r.writeRec) && ok;
-    ok = Resolve("SyncReadRecordByIndex", &r.readRecordByIndex) && ok;
-    ok = Resolve("SyncPurgeDeletedRecs", &r.purgeDeletedRecs) && ok;
-    ok = Resolve("SyncPurgeAllRecs", &r.purgeAllRecs) && ok;
-    ok = Resolve("SyncGetDBRecordCount", &r.getDBRecordCount) && ok;
-    ok = Resolve("LogAddEntry", &r.logAddEntry) && ok;
-    ok = Resolve("LogAddFormattedEntry", &r.logAddFormattedEntry) && ok;
+    bool ok = true;
+    for (int i = 0; i < kRealCount; ++i) {
+        g_real[i] = dlsym(RTLD_NEXT, kRealNames[i]);
+        if (g_real[i] != nullptr) continue;
+        std::fprintf(stderr, "bench: no stand-in function %s\n", kRealNames[i]);
+        ok = false;
+    }
     return ok;
 }
 
 extern "C" {
 
 int32_t HS_CALL SyncRegisterConduit(ConduitHandle *handle) {
-    StandinCall call;
-    return g_real.registerConduit(handle);
+    return Forward(kRegisterConduit, handle);
 }
 
 int32_t HS_CALL SyncUnRegisterConduit(ConduitHandle handle) {
-    StandinCall call;
-    return g_real.unRegisterConduit(handle);
+    return Forward(kUnRegisterConduit, handle);
 }
 
 int32_t HS_CALL SyncOpenDB(const char *name, int32_t cardNo, uint8_t *dbHandle, uint8_t openMode) {
-    StandinCall call;
-    return g_real.openDB(name, cardNo, dbHandle, openMode);
+    return Forward(kOpenDB, name, cardNo, dbHandle, openMode);
 }
 
 int32_t HS_CALL SyncCreateDB(SyncCreateRequest *request) {
-    StandinCall call;
-    return g_real.createDB(request);
+    return Forward(kCreateDB, request);
 }
 
 int32_t HS_CALL SyncCloseDB(uint8_t dbHandle) {
-    StandinCall call;
-    return g_real.closeDB(dbHandle);
+    return Forward(kCloseDB, dbHandle);
 }
 
 int32_t HS_CALL SyncResetSyncFlags(uint8_t dbHandle) {
-    StandinCall call;
-    return g_real.resetSyncFlags(dbHandle);
+    return Forward(kResetSyncFlags, dbHandle);
 }
 
 int32_t HS_CALL SyncWriteRec(SyncRecordRequest *request) {
-    StandinCall call(true);
-    return g_real.writeRec(request);
+    return Forward<true>(kWriteRec, request);
 }
 
 int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
-    StandinCall call(true);
-    return g_real.readRecordByIndex(request);
+    return Forward<true>(kReadRecordByIndex, request);
 }
 
 int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
-    StandinCall call;
-    return g_real.purgeDeletedRecs(dbHandle);
+    return Forward(kPurgeDeletedRecs, dbHandle);
 }
 
 int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
-    StandinCall call;
-    return g_real.purgeAllRecs(dbHandle);
+    return Forward(kPurgeAllRecs, dbHandle);
 }
 
 int32_t HS_CALL SyncGetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
-    StandinCall call;
-    return g_real.getDBRecordCount(dbHandle, count);
+    return Forward(kGetDBRecordCount, dbHandle, count);
 }
 
 int32_t HS_CALL LogAddEntry(const char *text, int32_t activity, int32_t flag) {
-    StandinCall call;
-    return g_real.logAddEntry(text, activity, flag);
+    return Forward(kLogAddEntry, text, activity, flag);
 }
 
 // A variadic call cannot be handed on as it came; the text is formatted here,
@@ -166,7 +148,8 @@ int32_t HS_CALL LogAddFormattedEntry(int32_t activity, int32_t flag, const char 
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    return g_real.logAddFormattedEntry(activity, flag, "%s", text);
+    return reinterpret_cast<decltype(&LogAddFormattedEntry)>(g_real[kLogAddFormattedEntry])(
+        activity, flag, "%s", text);
 }
 
 }  // extern "C"
