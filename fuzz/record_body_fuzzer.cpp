@@ -12,14 +12,13 @@
 //                 another source may have it
 //   control 0x08  the body is stretched to the largest a read delivers
 //                 (65535 bytes) by repeating its last byte
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "camera_record.h"
+#include "line_io.h"
 #include "rules.h"
 
 namespace {
@@ -81,37 +80,6 @@ void CheckPacked(const CameraRecord *record, const std::string &body) {
                "a refused pack wrote to the buffer");
 }
 
-std::string WriteLine(const CameraRecord *record) {
-    char *buffer = nullptr;
-    size_t length = 0;
-    FILE *out = open_memstream(&buffer, &length);
-    FUZZ_CHECK(out != nullptr, "open_memstream");
-    const int32_t result = WriteCustomerToFile(out, record);
-    FUZZ_CHECK(std::fclose(out) == 0, "fclose of the memory stream");
-    std::string line(buffer, length);
-    std::free(buffer);
-    FUZZ_CHECK(result == 0, "WriteCustomerToFile answered " + std::to_string(result));
-    return line;
-}
-
-void CheckReadBack(std::string line, const rules::Record &written) {
-    FILE *in = fmemopen(&line[0], line.size(), "r");
-    FUZZ_CHECK(in != nullptr, "fmemopen");
-    CameraRecord *back = ReadCameraFromFile(in);
-    FUZZ_CHECK(back != nullptr, "the written line reads as no record");
-    const rules::Columns got = rules::AllSet(rules::Snapshot(back));
-    FreeCameraRecord(back);
-    FUZZ_CHECK(ReadCameraFromFile(in) == nullptr, "one written line read as two records");
-    std::fclose(in);
-
-    rules::Columns want;
-    for (size_t i = 0; i < rules::kColumns; ++i)
-        want[i] = rules::ReadValue(rules::WrittenValue(written[i], i), i);
-    FUZZ_CHECK(got == want, rules::Difference(got, want));
-    const std::string violation = rules::TableViolation(got);
-    FUZZ_CHECK(violation.empty(), violation);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -136,11 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         delete[] (record->*column);
         record->*column = nullptr;
     }
-    const rules::Record written = rules::Snapshot(record);
-    const std::string line = WriteLine(record);
+    CheckWriteAndReadBack(record);
     FreeCameraRecord(record);
-    const std::string want = rules::WrittenLine(written);
-    FUZZ_CHECK(line == want, "wrote " + rules::Show(line) + "\nwant  " + rules::Show(want));
-    CheckReadBack(line, written);
     return 0;
 }
