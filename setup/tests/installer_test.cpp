@@ -263,13 +263,6 @@ class InstallerLengthTest : public InstallerTest {
 protected:
     // The prompt is 68 characters besides the name.
     static constexpr size_t kLongestName = 511 - 68;
-    // HotSync directory, backslash, user directory, "\Lenfol\Conduit\Lenfol.dll".
-    std::string DirectoryOfPathLength(size_t length) {
-        size_t directory = length - RootText().size() - 1 - 26;
-        std::string first(directory / 2, 'a');
-        std::string second(directory - first.size() - 1, 'b');
-        return first + "/" + second;
-    }
     // A current directory of the given length, made below the scratch directory.
     fs::path CurrentDirectoryOfLength(size_t length) {
         fs::path directory = scratch_;
@@ -302,9 +295,7 @@ TEST_F(InstallerLengthTest, LongerUserNameStopsBeforeAnyPrompt) {
 }
 
 TEST_F(InstallerLengthTest, LibraryPathOfExactly511CharactersIsUsed) {
-    std::string directory = DirectoryOfPathLength(511);
-    fs::create_directories(root_ / directory);
-    standin::UserEntry user = AddUser("Deep", 1, directory);
+    const standin::UserEntry user = AddUserWithLibraryPathOf(511);
     ProgramRun run = Run(kInstaller, "yes");
     ASSERT_EQ(run.boxes.size(), 2u);
     ExpectBox(run.boxes[1], kFullSuccess, "Lensfolio: Success", 64);
@@ -313,13 +304,11 @@ TEST_F(InstallerLengthTest, LibraryPathOfExactly511CharactersIsUsed) {
 }
 
 TEST_F(InstallerLengthTest, LongerLibraryPathStopsBeforeAnythingIsCreated) {
-    std::string directory = DirectoryOfPathLength(512);
-    fs::create_directories(root_ / directory);
-    standin::UserEntry user = AddUser("Deep", 1, directory);
+    const standin::UserEntry user = AddUserWithLibraryPathOf(512);
     ProgramRun run = Run(kInstaller, "yes");
     ASSERT_EQ(run.boxes.size(), 2u);
     ExpectBox(run.boxes[1], "Path too long!", "Lensfolio: Length Error", 16);
-    EXPECT_FALSE(fs::exists(root_ / directory / "Lenfol"));
+    EXPECT_FALSE(fs::exists(root_ / user.directory / "Lenfol"));
     EXPECT_TRUE(run.CallsOf("CreateDirectoryA").empty());
     EXPECT_TRUE(run.CallsOf("InstallConduit").empty());
     EXPECT_TRUE(Queue(user).empty());

@@ -48,6 +48,12 @@ standin::UserEntry SetupScratch::AddUser(const std::string &name, uint32_t id,
     return AddUserDir(root_.string(), name, id, directory);
 }
 
+standin::UserEntry SetupScratch::AddUserWithLibraryPathOf(size_t length) {
+    const size_t directory = length - RootText().size() - 1 - 26;
+    const std::string first(directory / 2, 'a');
+    return AddUser("Deep", 1, first + "/" + std::string(directory - first.size() - 1, 'b'));
+}
+
 void SetupScratch::Register(const standin::ConduitEntry &conduit) {
     std::vector<standin::ConduitEntry> conduits;
     ASSERT_EQ(standin::LoadConduits(root_.string(), &conduits), 0);

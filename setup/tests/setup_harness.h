@@ -46,6 +46,10 @@ protected:
 
     // Adds a user and creates the user's directory below the root.
     standin::UserEntry AddUser(const std::string &name, uint32_t id, const std::string &directory);
+    // Adds the user "Deep", whose two-level directory makes the path of the
+    // conduit library (HotSync directory, backslash, user directory,
+    // "\Lenfol\Conduit\Lenfol.dll") `length` characters long.
+    standin::UserEntry AddUserWithLibraryPathOf(size_t length);
     void Register(const standin::ConduitEntry &conduit);
     // The LnFo registration, or false when there is none.
     bool Registration(standin::ConduitEntry *conduit) const;

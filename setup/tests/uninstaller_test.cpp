@@ -45,6 +45,21 @@ protected:
             EXPECT_TRUE(fs::exists(root_ / user.directory / file)) << user.directory << "/" << file;
         }
     }
+
+    // The user, with the whole layout, answers Yes while `faults` are
+    // injected: the run must end on the error box `text` under `title` and
+    // leave every file and the registration as they were.
+    ProgramRun ExpectFailureKeepsLayout(const standin::UserEntry &user, const std::string &faults,
+                                        const std::string &text, const std::string &title) {
+        MakeLayout(user);
+        const bool registered = Registered();
+        ProgramRun run = Run(kUninstaller, "yes", faults);
+        EXPECT_EQ(run.boxes.size(), 2u);
+        if (run.boxes.size() == 2) ExpectBox(run.boxes[1], text, title, 16);
+        ExpectLayoutIntact(user);
+        EXPECT_EQ(Registered(), registered);
+        return run;
+    }
 };
 
 TEST_F(UninstallerTest, NoUsersEndsWithoutABoxOrAnyOtherCall) {
@@ -111,26 +126,18 @@ TEST_F(UninstallerTest, RemovesTheSelectedUsersLayoutInOrder) {
 }
 
 TEST_F(UninstallerTest, RemoveAnsweringZeroTouchesNoFile) {
-    standin::UserEntry ann = AddUser("Ann", 1, "Ann");
-    MakeLayout(ann);
-    ProgramRun run = Run(kUninstaller, "yes", "RemoveConduit:1:0");
-    ASSERT_EQ(run.boxes.size(), 2u);
-    ExpectBox(run.boxes[1], "Could not remove conduit!", "Lensfolio: Conduit Error", 16);
-    ExpectLayoutIntact(ann);
-    EXPECT_TRUE(Registered());
+    const ProgramRun run =
+        ExpectFailureKeepsLayout(AddUser("Ann", 1, "Ann"), "RemoveConduit:1:0",
+                                 "Could not remove conduit!", "Lensfolio: Conduit Error");
     EXPECT_TRUE(run.CallsOf("DeleteFileA").empty());
     EXPECT_TRUE(run.CallsOf("RemoveDirectoryA").empty());
     EXPECT_TRUE(run.CallsOf("NotifyHotSyncManager").empty());
 }
 
 TEST_F(UninstallerTest, NothingRegisteredIsAFailedRemoval) {
-    standin::UserEntry ann = AddUser("Ann", 1, "Ann");
-    MakeLayout(ann);
     ASSERT_EQ(standin::SaveConduits(root_.string(), {}), 0);
-    ProgramRun run = Run(kUninstaller, "yes");
-    ASSERT_EQ(run.boxes.size(), 2u);
-    ExpectBox(run.boxes[1], "Could not remove conduit!", "Lensfolio: Conduit Error", 16);
-    ExpectLayoutIntact(ann);
+    ExpectFailureKeepsLayout(AddUser("Ann", 1, "Ann"), "", "Could not remove conduit!",
+                             "Lensfolio: Conduit Error");
 }
 
 TEST_F(UninstallerTest, UserWithoutTheLayoutStillSucceeds) {
@@ -156,14 +163,10 @@ TEST_F(UninstallerTest, ExtraFileKeepsTheApplicationDirectory) {
 }
 
 TEST_F(UninstallerTest, HotSyncDirectoryFailureTitleHasNoErrorWord) {
-    standin::UserEntry ann = AddUser("Ann", 1, "Ann");
-    MakeLayout(ann);
-    ProgramRun run = Run(kUninstaller, "yes", "GetHotSyncDirectory:1:0x4002");
-    ASSERT_EQ(run.boxes.size(), 2u);
-    ExpectBox(run.boxes[1], "Could not find HotSync directory!", "Lensfolio: HotSync Directory", 16);
-    EXPECT_TRUE(Registered());
+    const ProgramRun run =
+        ExpectFailureKeepsLayout(AddUser("Ann", 1, "Ann"), "GetHotSyncDirectory:1:0x4002",
+                                 "Could not find HotSync directory!", "Lensfolio: HotSync Directory");
     EXPECT_TRUE(run.CallsOf("RemoveConduit").empty());
-    ExpectLayoutIntact(ann);
 }
 
 TEST_F(UninstallerTest, UndoesWhatTheInstallerDid) {
@@ -194,17 +197,9 @@ TEST_F(UninstallerLengthTest, LongUserNameStopsBeforeAnyPrompt) {
 }
 
 TEST_F(UninstallerLengthTest, LongPathStopsBeforeTheRegistrationGoes) {
-    // HotSync directory, backslash, user directory, "\Lenfol\Conduit\Lenfol.dll": 512.
-    size_t length = 512 - RootText().size() - 1 - 26;
-    std::string directory = std::string(length / 2, 'a') + "/" + std::string(length - length / 2 - 1, 'b');
-    standin::UserEntry user = AddUser("Deep", 1, directory);
-    MakeLayout(user);
-    ProgramRun run = Run(kUninstaller, "yes");
-    ASSERT_EQ(run.boxes.size(), 2u);
-    ExpectBox(run.boxes[1], "Path too long!", "Lensfolio: Length Error", 16);
-    EXPECT_TRUE(Registered());
+    const ProgramRun run = ExpectFailureKeepsLayout(AddUserWithLibraryPathOf(512), "", "Path too long!",
+                                                    "Lensfolio: Length Error");
     EXPECT_TRUE(run.CallsOf("RemoveConduit").empty());
-    ExpectLayoutIntact(user);
 }
 
 }  // namespace
