@@ -2,6 +2,7 @@
 // each side, and what every failure leaves behind.
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -108,91 +109,82 @@ struct FaultCase {
 
 void PrintTo(const FaultCase &c, std::ostream *out) { *out << c.operation; }
 
-// What one HotSync with a failing call left.
-struct FaultRun {
-    int32_t status;
-    bool injected;
-    int32_t answered, want;  // the failing call's status; the HotSync's before the replace
-    std::vector<LogLine> log;
-};
+std::string OperationName(const ::testing::TestParamInfo<FaultCase> &info) {
+    return info.param.operation;
+}
 
 class FaultSweepTest : public CopyTest, public ::testing::WithParamInterface<FaultCase> {
 protected:
-    // A HotSync of `syncType` from `pdb` on the handheld, call `nth` of the
-    // case's operation failing.
-    FaultRun RunFailing(int nth, int32_t syncType, const std::string &pdb) {
-        std::filesystem::remove(DatabasePath());
-        WriteAll(DatabasePath(), pdb);
-        StandinClearLog();
-        StandinClearFaults();
-        StandinFailCall(GetParam().operation, nth, kInjected, 0);
-        FaultRun run;
-        run.status = SyncWithFaults(syncType);
-        run.injected = StandinInjectedCount() > 0;
-        run.answered = AnsweredStatus(kInjected);
-        run.want = GetParam().status == kInjected ? run.answered : GetParam().status;
-        StandinClearFaults();
-        run.log = LogLines();
-        return run;
+    // HotSyncs of `syncType` from kHandheld and `cameras`, call 1, 2, 3 ... of
+    // the case's operation failing, until a run injects nothing. Checks what
+    // each run returned and logged (`logPath` fills the case's log pattern)
+    // and has `sides(outcome, nth)` check what it left on the desktop and the
+    // handheld; the run that injected nothing must leave what a harmless
+    // failure leaves.
+    void Sweep(int32_t syncType, const std::string &cameras, const std::string &logPath,
+               const std::function<void(FaultCase::Outcome, int)> &sides) {
+        const FaultCase &c = GetParam();
+        MakeDatabase(kHandheld);
+        originalPdb_ = ReadAll(DatabasePath());
+        for (int nth = 1;; ++nth) {
+            SCOPED_TRACE(testing::Message() << c.operation << " call " << nth);
+            WriteAll(CamerasPath(), cameras);
+            std::filesystem::remove(DatabasePath());
+            WriteAll(DatabasePath(), originalPdb_);
+            StandinClearLog();
+            StandinClearFaults();
+            StandinFailCall(c.operation, nth, kInjected, 0);
+            const int32_t status = SyncWithFaults(syncType);
+            const bool injected = StandinInjectedCount() > 0;
+            const int32_t answered = AnsweredStatus(kInjected);
+            StandinClearFaults();
+            if (!injected) {
+                EXPECT_GT(nth, 1) << "the operation was never called";
+                EXPECT_EQ(status, 0);
+                sides(FaultCase::kHarmless, nth);
+                return;
+            }
+            EXPECT_EQ(status, c.status == kInjected ? answered : c.status);
+            ExpectLogged(status, logPath);
+            sides(c.outcome, nth);
+        }
     }
+
+    // A failing register call logs nothing; every other run ends on its
+    // success or failure line, after the case's error line.
+    void ExpectLogged(int32_t status, const std::string &logPath) {
+        const FaultCase &c = GetParam();
+        const std::vector<LogLine> log = LogLines();
+        if (c.outcome == FaultCase::kRegister) {
+            EXPECT_TRUE(log.empty());
+            return;
+        }
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), (LogLine{status == 0 ? 20 : 21, "Lenfol"}));
+        if (c.logLine.empty()) return;
+        char expectedLine[1024];
+        std::snprintf(expectedLine, sizeof expectedLine, c.logLine.c_str(), logPath.c_str());
+        EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
+    }
+
+    std::string originalPdb_;
 };
 
 using ExportFaultTest = FaultSweepTest;
 
-// Fails the 1st, 2nd, 3rd ... call of one operation until a run injects
-// nothing, and checks each failed run: the desktop list is either untouched or
-// complete, never partial; the handheld is tidied only once the list landed.
+// The desktop list is either untouched or complete, never partial; the
+// handheld is tidied only once the list landed.
 TEST_P(ExportFaultTest, EveryFailureLeavesBothSidesWhole) {
-    const FaultCase &c = GetParam();
-    MakeDatabase(kHandheld);
-    const std::string originalPdb = ReadAll(DatabasePath());
-    for (int nth = 1;; ++nth) {
-        SCOPED_TRACE(testing::Message() << c.operation << " call " << nth);
-        WriteAll(CamerasPath(), kOldCameras);
-        const auto [status, injected, answered, want, log] =
-            RunFailing(nth, kSyncTypeHandheldToDesktop, originalPdb);
+    Sweep(kSyncTypeHandheldToDesktop, kOldCameras, TempPath(), [&](FaultCase::Outcome outcome, int) {
         EXPECT_FALSE(std::filesystem::exists(TempPath()));
-        if (!injected) {
-            EXPECT_GT(nth, 1) << "the operation was never called";
-            EXPECT_EQ(status, 0);
-            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
-            break;
-        }
-        char expectedLine[1024];
-        std::snprintf(expectedLine, sizeof expectedLine, c.logLine.c_str(), TempPath().c_str());
-        switch (c.outcome) {
-        case FaultCase::kBeforeReplace:
-            EXPECT_EQ(status, want);
-            EXPECT_EQ(ReadAll(CamerasPath()), kOldCameras);
-            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb) << "the handheld changed";
-            EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
-            EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
-            break;
-        case FaultCase::kAfterReplace:
-            EXPECT_EQ(status, 0);
-            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
-            EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
-            EXPECT_EQ(log.back(), (LogLine{20, "Lenfol"}));
-            break;
-        case FaultCase::kClose:
-            EXPECT_EQ(status, answered);
-            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
-            EXPECT_TRUE(Contains(log, {22, "SyncDBClose failed"}));
-            EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
-            break;
-        case FaultCase::kRegister:
-            EXPECT_EQ(status, answered);
-            EXPECT_TRUE(log.empty());
-            EXPECT_EQ(ReadAll(CamerasPath()), kOldCameras);
-            break;
-        case FaultCase::kHarmless:
-            EXPECT_EQ(status, 0);
-            EXPECT_EQ(ReadAll(CamerasPath()), kExported);
+        const bool listed = outcome != FaultCase::kBeforeReplace && outcome != FaultCase::kRegister;
+        EXPECT_EQ(ReadAll(CamerasPath()), listed ? kExported : kOldCameras);
+        if (outcome == FaultCase::kBeforeReplace) {
+            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb_) << "the handheld changed";
+        } else if (outcome == FaultCase::kHarmless) {
             EXPECT_EQ(ReadDatabase(), kTidied);
-            EXPECT_EQ(log.back(), (LogLine{20, "Lenfol"}));
-            break;
         }
-    }
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -210,9 +202,9 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"fclose", FaultCase::kBeforeReplace, kConduitErrDesktopFile, "fclose(%s) failed"},
         FaultCase{"SyncPurgeDeletedRecs", FaultCase::kAfterReplace, 0, "SyncPurgeDeletedRecs failed"},
         FaultCase{"SyncResetSyncFlags", FaultCase::kAfterReplace, 0, "SyncResetSyncFlags failed"},
-        FaultCase{"SyncCloseDB", FaultCase::kClose, kInjected, ""},
+        FaultCase{"SyncCloseDB", FaultCase::kClose, kInjected, "SyncDBClose failed"},
         FaultCase{"SyncUnRegisterConduit", FaultCase::kHarmless, 0, ""}),
-    [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.operation); });
+    OperationName);
 
 TEST_F(CopyTest, FailedReplacementKeepsTheOldListAndTheHandheld) {
     MakeDatabase(kHandheld);
@@ -305,65 +297,26 @@ using ImportFaultTest = FaultSweepTest;
 // Records written before a failure stay; the HotSync reports every failure
 // that left the handheld short of the list.
 TEST_P(ImportFaultTest, EveryFailureIsReportedAndTheListIsUntouched) {
-    const FaultCase &c = GetParam();
-    MakeDatabase(kHandheld);
-    const std::string originalPdb = ReadAll(DatabasePath());
-    WriteAll(CamerasPath(), kDesktopList);
-    for (int nth = 1;; ++nth) {
-        SCOPED_TRACE(testing::Message() << c.operation << " call " << nth);
-        const auto [status, injected, answered, want, log] =
-            RunFailing(nth, kSyncTypeDesktopToHandheld, originalPdb);
+    const std::string operation = GetParam().operation;
+    const auto sides = [&](FaultCase::Outcome outcome, int nth) {
         EXPECT_EQ(ReadAll(CamerasPath()), kDesktopList);
-        if (!injected) {
-            EXPECT_GT(nth, 1) << "the operation was never called";
-            EXPECT_EQ(status, 0);
+        const bool writing = outcome == FaultCase::kBeforeReplace && operation != "SyncOpenDB" &&
+                             operation != "SyncPurgeAllRecs";
+        if (outcome == FaultCase::kHarmless) {
             EXPECT_EQ(ReadDatabase(), kImported);
-            break;
-        }
-        char expectedLine[1024];
-        std::snprintf(expectedLine, sizeof expectedLine, c.logLine.c_str(), CamerasPath().c_str());
-        switch (c.outcome) {
-        case FaultCase::kBeforeReplace: {  // here: before or while writing records
-            EXPECT_EQ(status, want);
-            EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
-            EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
+        } else if (writing) {  // the records written before the failure, in order
             const std::vector<HandheldRecord> now = ReadDatabase();
-            if (std::string(c.operation) == "SyncOpenDB" ||
-                std::string(c.operation) == "SyncPurgeAllRecs") {
-                EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
-            } else {
-                // The records written before the failure, in order.
-                ASSERT_LE(now.size(), kImported.size());
-                EXPECT_EQ(now, std::vector<HandheldRecord>(kImported.begin(),
-                                                           kImported.begin() + now.size()));
-                if (std::string(c.operation) == "SyncWriteRec") {
-                    EXPECT_EQ(now.size(), size_t(nth - 1));
-                }
+            ASSERT_LE(now.size(), kImported.size());
+            EXPECT_EQ(now, std::vector<HandheldRecord>(kImported.begin(),
+                                                       kImported.begin() + now.size()));
+            if (operation == "SyncWriteRec") {
+                EXPECT_EQ(now.size(), size_t(nth - 1));
             }
-            break;
+        } else if (outcome != FaultCase::kClose) {
+            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb_) << "the handheld changed";
         }
-        case FaultCase::kAfterReplace:  // here: logged, the handheld left as it was
-            EXPECT_EQ(status, want);
-            EXPECT_TRUE(Contains(log, {22, expectedLine})) << expectedLine;
-            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
-            break;
-        case FaultCase::kClose:
-            EXPECT_EQ(status, answered);
-            EXPECT_TRUE(Contains(log, {22, "SyncDBClose failed"}));
-            EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
-            break;
-        case FaultCase::kRegister:
-            EXPECT_EQ(status, answered);
-            EXPECT_TRUE(log.empty());
-            EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
-            break;
-        case FaultCase::kHarmless:
-            EXPECT_EQ(status, 0);
-            EXPECT_EQ(ReadDatabase(), kImported);
-            EXPECT_EQ(log.back(), (LogLine{20, "Lenfol"}));
-            break;
-        }
-    }
+    };
+    Sweep(kSyncTypeDesktopToHandheld, kDesktopList, CamerasPath(), sides);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -376,10 +329,10 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"fgets", FaultCase::kBeforeReplace, kConduitErrDesktopFile,
                   "ReadCameraFromFile failed"},
         FaultCase{"SyncWriteRec", FaultCase::kBeforeReplace, kInjected, "SyncWriteRec failed"},
-        FaultCase{"SyncCloseDB", FaultCase::kClose, kInjected, ""},
+        FaultCase{"SyncCloseDB", FaultCase::kClose, kInjected, "SyncDBClose failed"},
         FaultCase{"fclose", FaultCase::kHarmless, 0, ""},
         FaultCase{"SyncUnRegisterConduit", FaultCase::kHarmless, 0, ""}),
-    [](const ::testing::TestParamInfo<FaultCase> &info) { return std::string(info.param.operation); });
+    OperationName);
 
 // ---- Both ways ------------------------------------------------------------------
 
