@@ -48,7 +48,6 @@ int32_t SetField(const char *creator, int field, const char *value) {
         standin::ConduitEntry *conduit = standin::FindConduit(conduits, creator);
         if (!conduit) return kStandinErrNotFound;
         conduit->*standin::kConduitFields[field].value = value;
-        conduit->*standin::kConduitFields[field].has = true;
         return 0;
     });
 }

@@ -15,11 +15,9 @@
 namespace standin {
 
 const ConduitField kConduitFields[kConduitFieldCount] = {
-    {"creatorName", &ConduitEntry::creatorName, &ConduitEntry::hasCreatorName},
-    {"pcDirectory", &ConduitEntry::pcDirectory, &ConduitEntry::hasPcDirectory},
-    {"pcFileName", &ConduitEntry::pcFileName, &ConduitEntry::hasPcFileName},
-    {"title", &ConduitEntry::title, &ConduitEntry::hasTitle},
-    {"remoteFile", &ConduitEntry::remoteFile, &ConduitEntry::hasRemoteFile},
+    {"creatorName", &ConduitEntry::creatorName}, {"pcDirectory", &ConduitEntry::pcDirectory},
+    {"pcFileName", &ConduitEntry::pcFileName},   {"title", &ConduitEntry::title},
+    {"remoteFile", &ConduitEntry::remoteFile},
 };
 
 namespace {
@@ -89,8 +87,7 @@ int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
     if (!type) return kStandinErrCorrupt;
     for (const ConduitField &field : kConduitFields) {
         const std::string *found = FindIniValue(section, field.key);
-        conduit->*field.has = found != nullptr;
-        conduit->*field.value = found ? *found : std::string();
+        if (found) conduit->*field.value = *found;
     }
     long long value = 0;
     int status = ParseNumber(*type, true, &value);
@@ -100,7 +97,8 @@ int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
 
 bool ConduitFitsIni(const ConduitEntry &c) {
     bool fits = ValidCreator(c.creator);
-    for (const ConduitField &field : kConduitFields) fits = fits && FitsOnOneLine(c.*field.value);
+    for (const ConduitField &field : kConduitFields)
+        fits = fits && FitsOnOneLine((c.*field.value).value_or(""));
     return fits;
 }
 
@@ -249,7 +247,7 @@ int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &condu
         if (!ConduitFitsIni(c)) return kStandinErrBadArgument;
         IniSection section{c.creator, {{"conduitType", std::to_string(c.conduitType)}}};
         for (const ConduitField &field : kConduitFields) {
-            if (c.*field.has) section.entries.push_back({field.key, c.*field.value});
+            if (c.*field.value) section.entries.push_back({field.key, *(c.*field.value)});
         }
         sections.push_back(section);
     }

@@ -13,6 +13,7 @@
 #define LENSFOLIO_HOTSYNC_ROOT_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,27 +65,17 @@ const UserEntry *FindUserById(const std::vector<UserEntry> &users, uint32_t id);
 const UserEntry *FindUserByName(const std::vector<UserEntry> &users, const std::string &name);
 
 // ---- Conduit registrations: ROOT/conduits.ini, one section per creator ID.
-// A field never set is absent from the file; `has*` tells which were set.
+// A field never set is absent from the file, and empty here.
 struct ConduitEntry {
     std::string creator;  // four characters
     int32_t conduitType = 0;
-    std::string creatorName;
-    std::string pcDirectory;
-    std::string pcFileName;
-    std::string title;
-    std::string remoteFile;
-    bool hasCreatorName = false;
-    bool hasPcDirectory = false;
-    bool hasPcFileName = false;
-    bool hasTitle = false;
-    bool hasRemoteFile = false;
+    std::optional<std::string> creatorName, pcDirectory, pcFileName, title, remoteFile;
 };
 
 // The optional keys of a registration, in file order, and where each lives.
 struct ConduitField {
     const char *key;
-    std::string ConduitEntry::*value;
-    bool ConduitEntry::*has;
+    std::optional<std::string> ConduitEntry::*value;
 };
 enum { kConduitCreatorName, kConduitPcDirectory, kConduitPcFileName, kConduitTitle,
        kConduitRemoteFile, kConduitFieldCount };

@@ -17,8 +17,6 @@ standin::ConduitEntry LenfolRegistration(const std::string &library) {
     conduit.pcFileName = "Camera.txt";
     conduit.title = "Lensfolio";
     conduit.remoteFile = "LenfolDB";
-    conduit.hasCreatorName = conduit.hasPcDirectory = conduit.hasPcFileName = true;
-    conduit.hasTitle = conduit.hasRemoteFile = true;
     return conduit;
 }
 

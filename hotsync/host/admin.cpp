@@ -69,8 +69,8 @@ int AddOneUser(const std::string &root, const std::string &name) {
     return kExitOk;
 }
 
-void PrintRegistration(const char *label, const std::string &value, bool has) {
-    std::printf("  %-13s %s\n", label, has ? ToTerminal(value).c_str() : "(not set)");
+void PrintRegistration(const char *label, const std::optional<std::string> &value) {
+    std::printf("  %-13s %s\n", label, value ? ToTerminal(*value).c_str() : "(not set)");
 }
 
 }  // namespace
@@ -122,11 +122,11 @@ int RunConduits(const GlobalOptions &options) {
     }
     for (const standin::ConduitEntry &conduit : conduits) {
         std::printf("%s\n", conduit.creator.c_str());
-        PrintRegistration("title", conduit.title, conduit.hasTitle);
-        PrintRegistration("library", conduit.creatorName, conduit.hasCreatorName);
-        PrintRegistration("PC directory", conduit.pcDirectory, conduit.hasPcDirectory);
-        PrintRegistration("PC file", conduit.pcFileName, conduit.hasPcFileName);
-        PrintRegistration("handheld DB", conduit.remoteFile, conduit.hasRemoteFile);
+        PrintRegistration("title", conduit.title);
+        PrintRegistration("library", conduit.creatorName);
+        PrintRegistration("PC directory", conduit.pcDirectory);
+        PrintRegistration("PC file", conduit.pcFileName);
+        PrintRegistration("handheld DB", conduit.remoteFile);
         std::printf("  %-13s %d\n", "type", conduit.conduitType);
         LoadedConduit loaded;
         std::string error;

@@ -35,11 +35,11 @@ uint32_t CreatorNumber(const std::string &creator) {
 
 int LoadConduit(const standin::ConduitEntry &conduit, LoadedConduit *loaded, std::string *error) {
     *loaded = LoadedConduit();
-    if (!conduit.hasCreatorName || conduit.creatorName.empty()) {
+    if (conduit.creatorName.value_or("").empty()) {
         *error = "the registration of " + conduit.creator + " names no library (creatorName)";
         return 1;
     }
-    loaded->libraryPath = standin::PosixPath(conduit.creatorName);
+    loaded->libraryPath = standin::PosixPath(*conduit.creatorName);
     std::string reason;
     loaded->library = os::OpenLibrary(loaded->libraryPath, &reason);
     if (!loaded->library) {
@@ -108,7 +108,7 @@ void UnloadConduit(LoadedConduit *loaded) {
 std::string ConduitLabel(const standin::ConduitEntry &conduit, const LoadedConduit &loaded) {
     if (!loaded.infoName.empty()) return loaded.infoName;
     if (!loaded.name.empty()) return loaded.name;
-    if (conduit.hasTitle && !conduit.title.empty()) return conduit.title;
+    if (!conduit.title.value_or("").empty()) return *conduit.title;
     return conduit.creator;
 }
 

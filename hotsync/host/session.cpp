@@ -95,7 +95,8 @@ std::string BackupDir(const UserContext &context) { return context.userDir + "/b
 
 std::string DesktopDir(const std::string &userDir, const standin::ConduitEntry &conduit) {
     std::string dir = userDir + "/";
-    if (!conduit.pcDirectory.empty()) dir += standin::PosixPath(conduit.pcDirectory) + "/";
+    if (!conduit.pcDirectory.value_or("").empty())
+        dir += standin::PosixPath(*conduit.pcDirectory) + "/";
     return dir;
 }
 

@@ -62,9 +62,10 @@ int FillProperties(const UserContext &context, const standin::ConduitEntry &cond
     std::string error;
     if (MakeDirectories(dir, &error) != kExitOk) return Problem(error);
     std::memcpy(properties->pathName, dir.c_str(), dir.size() + 1);
-    std::strncpy(properties->localName, conduit.pcFileName.c_str(), sizeof properties->localName - 1);
+    std::strncpy(properties->localName, conduit.pcFileName.value_or("").c_str(),
+                 sizeof properties->localName - 1);
     std::strncpy(properties->userName, context.user.name.c_str(), sizeof properties->userName - 1);
-    std::strncpy(properties->remoteName, conduit.remoteFile.c_str(),
+    std::strncpy(properties->remoteName, conduit.remoteFile.value_or("").c_str(),
                  sizeof properties->remoteName - 1);
     properties->creator = CreatorNumber(conduit.creator);
     // The conduit may read only the sync type and the path.
@@ -79,11 +80,12 @@ int FillProperties(const UserContext &context, const standin::ConduitEntry &cond
 // the conduit can be told as what it is.
 std::string DamagedDatabase(const UserContext &context, const standin::ConduitEntry &conduit,
                             const SyncTarget &target) {
-    if (!conduit.hasRemoteFile || conduit.remoteFile.empty()) return std::string();
+    const std::string remote = conduit.remoteFile.value_or("");
+    if (remote.empty()) return std::string();
     PdbDatabase db;
-    int32_t status = PdbLoad(DatabasePath(target.handheldDir, conduit.remoteFile), &db);
+    int32_t status = PdbLoad(DatabasePath(target.handheldDir, remote), &db);
     if (status != kStandinErrCorrupt && status != kStandinErrIo) return std::string();
-    std::string path = DatabasePath(context.handheldDir, conduit.remoteFile);
+    std::string path = DatabasePath(context.handheldDir, remote);
     return status == kStandinErrCorrupt
                ? "handheld database " + path + " is corrupt: not a valid Palm database file"
                : "handheld database " + path + " cannot be read";
@@ -91,20 +93,21 @@ std::string DamagedDatabase(const UserContext &context, const standin::ConduitEn
 
 int BackUpBeforeOverwrite(const UserContext &context, const standin::ConduitEntry &conduit,
                           const SyncTarget &target, int32_t type) {
-    if (type != kSyncTypeDesktopToHandheld || !conduit.hasRemoteFile) return 0;
-    const std::string source = DatabasePath(target.handheldDir, conduit.remoteFile);
+    if (type != kSyncTypeDesktopToHandheld || !conduit.remoteFile) return 0;
+    const std::string &remote = *conduit.remoteFile;
+    const std::string source = DatabasePath(target.handheldDir, remote);
     if (!IsFile(source)) return 0;
     if (target.dryRun) {
-        std::printf("  (would first back up %s.pdb)\n", conduit.remoteFile.c_str());
+        std::printf("  (would first back up %s.pdb)\n", remote.c_str());
         return 0;
     }
     std::string savedAs;
     std::string error;
-    if (BackupDatabase(context, conduit.remoteFile, source, &savedAs, &error) != kExitOk) {
+    if (BackupDatabase(context, remote, source, &savedAs, &error) != kExitOk) {
         return Problem(conduit.creator + ": backup failed, conduit not run: " + error);
     }
-    LogHost(kLogHostInfo, "Backed up " + conduit.remoteFile + ".pdb to " + savedAs);
-    std::printf("  Backed up %s.pdb to %s\n", conduit.remoteFile.c_str(), savedAs.c_str());
+    LogHost(kLogHostInfo, "Backed up " + remote + ".pdb to " + savedAs);
+    std::printf("  Backed up %s.pdb to %s\n", remote.c_str(), savedAs.c_str());
     return 0;
 }
 

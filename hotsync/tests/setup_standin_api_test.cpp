@@ -94,7 +94,7 @@ TEST_F(StandinConduitManager, InstallSetAndRemove) {
     ASSERT_EQ(conduits.size(), 1u);
     EXPECT_EQ(conduits[0].creatorName, "C:\\x\\Lenfol.dll");
     EXPECT_EQ(conduits[0].title, "Lensfolio");
-    EXPECT_FALSE(conduits[0].hasPcFileName);
+    EXPECT_FALSE(conduits[0].pcFileName);
 
     EXPECT_NE(RemoveConduit("LnFo"), 0);
     EXPECT_EQ(RemoveConduit("LnFo"), 0);

@@ -71,7 +71,6 @@ TEST_F(StandinRootFiles, ValuesThatSpanLinesAreRefused) {
     standin::ConduitEntry conduit;
     conduit.creator = "LnFo";
     conduit.title = "a\rb";
-    conduit.hasTitle = true;
     EXPECT_EQ(standin::SaveConduits(scratch_.string(), {conduit}), kStandinErrBadArgument);
     EXPECT_FALSE(fs::exists(scratch_ / "conduits.ini"));
 }
@@ -81,13 +80,12 @@ TEST_F(StandinRootFiles, ConduitFieldsNeverSetStayAbsent) {
     conduit.creator = "LnFo";
     conduit.conduitType = 1;
     conduit.pcDirectory = "";
-    conduit.hasPcDirectory = true;
     ASSERT_EQ(standin::SaveConduits(scratch_.string(), {conduit}), 0);
     std::vector<standin::ConduitEntry> loaded;
     ASSERT_EQ(standin::LoadConduits(scratch_.string(), &loaded), 0);
     ASSERT_EQ(loaded.size(), 1u);
-    EXPECT_TRUE(loaded[0].hasPcDirectory);
-    EXPECT_FALSE(loaded[0].hasTitle);
+    EXPECT_EQ(loaded[0].pcDirectory, "");
+    EXPECT_FALSE(loaded[0].title);
     EXPECT_EQ(loaded[0].conduitType, 1);
 }
 

@@ -165,7 +165,6 @@ TEST_F(InstallerTest, ExistingRegistrationIsKeptAndTheLibraryReplaced) {
     old.creator = "LnFo";
     old.conduitType = 1;
     old.creatorName = "C:\\Elsewhere\\Lenfol.dll";
-    old.hasCreatorName = true;
     Register(old);
     fs::create_directories(UserPath(user.directory, "\\Lenfol\\Conduit"));
     WriteAll(UserPath(user.directory, kLibraryPiece), "old build");
@@ -177,8 +176,7 @@ TEST_F(InstallerTest, ExistingRegistrationIsKeptAndTheLibraryReplaced) {
     standin::ConduitEntry conduit;
     ASSERT_TRUE(Registration(&conduit));
     EXPECT_EQ(conduit.creatorName, "C:\\Elsewhere\\Lenfol.dll");
-    EXPECT_FALSE(conduit.hasPcDirectory || conduit.hasPcFileName || conduit.hasTitle ||
-                 conduit.hasRemoteFile);
+    EXPECT_FALSE(conduit.pcDirectory || conduit.pcFileName || conduit.title || conduit.remoteFile);
     EXPECT_TRUE(run.CallsOf("SetConduitCreatorName").empty());
     EXPECT_EQ(run.CallsOf("NotifyHotSyncManager").size(), 1u);
     EXPECT_EQ(Queue(user), std::vector<std::string>{(cwd_ / "Lenfol.prc").string()});
@@ -215,8 +213,8 @@ TEST_P(InstallerFailureTest, ShowsItsBoxAndLeavesTheEarlierSteps) {
     standin::ConduitEntry conduit;
     ASSERT_EQ(Registration(&conduit), row.fieldsWritten >= 0);
     if (row.fieldsWritten < 0) return;
-    const bool written[] = {conduit.hasCreatorName, conduit.hasPcDirectory, conduit.hasPcFileName,
-                            conduit.hasTitle, conduit.hasRemoteFile};
+    const bool written[] = {bool(conduit.creatorName), bool(conduit.pcDirectory),
+                            bool(conduit.pcFileName), bool(conduit.title), bool(conduit.remoteFile)};
     for (int i = 0; i < 5; ++i) EXPECT_EQ(written[i], i < row.fieldsWritten) << "setting " << i;
     if (row.fieldsWritten > 0) {
         EXPECT_EQ(conduit.creatorName, UserPathText(user, kLibraryPiece));

@@ -185,8 +185,9 @@ protected:
         standin::ConduitEntry conduit;
         ASSERT_EQ(Registration(&conduit), o.settings >= 0);
         if (o.settings >= 0) {
-            const bool written[] = {conduit.hasCreatorName, conduit.hasPcDirectory,
-                                    conduit.hasPcFileName, conduit.hasTitle, conduit.hasRemoteFile};
+            const bool written[] = {bool(conduit.creatorName), bool(conduit.pcDirectory),
+                                    bool(conduit.pcFileName), bool(conduit.title),
+                                    bool(conduit.remoteFile)};
             for (int i = 0; i < 5; ++i) EXPECT_EQ(written[i], i < o.settings) << "setting " << i;
             if (o.settings > 0 && o.layoutIn) {
                 EXPECT_EQ(conduit.creatorName, RootText() + "\\" + o.layoutIn +
