@@ -2,7 +2,6 @@
 // MessageBoxA and the conduit dialog library's (PDCMN21.dll) sync-action
 // dialog. Once the list is used up, the terminal answers, if there is one.
 #include <cctype>
-#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
