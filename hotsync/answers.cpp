@@ -39,30 +39,31 @@ std::vector<std::string> ParseList(const std::string &list) {
     return tokens;
 }
 
-// The next answer and, in *source, where it came from: the list's next token,
-// whatever it says; else, when answers may be asked on the terminal and
-// standard input is one, the first line `accepts` takes (an empty line reads
-// as `enter`); else none.
+// Whether `accepts` took the next answer: the list's next token, whatever it
+// says; else, when answers may be asked on the terminal and standard input is
+// one, the first line it takes (an empty line reads as `enter`). *source says
+// where the answer came from, or why the caller falls back on `fallback`.
 template <typename Accepts>
 bool NextAnswer(const std::string &question, const char *enter, Accepts accepts,
-                std::string *token, std::string *source) {
+                const std::string &fallback, std::string *source) {
     AnswerList &answers = Answers();
     const auto &tokens =
         Chosen(answers.tokens, [] { return ParseList(Environment("HOTSYNC_ANSWERS")); });
-    *source = "answers list";
     if (answers.next < tokens.size()) {
-        *token = tokens[answers.next++];
-        return true;
+        const std::string &token = tokens[answers.next++];
+        const bool taken = accepts(token);
+        *source = taken ? "answers list" : fallback + "; \"" + token + "\" is not an answer here";
+        return taken;
     }
+    *source = fallback;
     if (!answers.terminal || !os::StandardInputIsTerminal()) return false;
-    *source = "terminal";
     std::string line;
-    for (;;) {
+    do {
         WriteStderr(question);
         if (!std::getline(std::cin, line)) return false;
-        *token = line.empty() ? enter : Normalize(line);
-        if (accepts(*token)) return true;
-    }
+    } while (!accepts(line.empty() ? enter : Normalize(line)));
+    *source = "terminal";
+    return true;
 }
 
 struct Button {
@@ -70,21 +71,14 @@ struct Button {
     int32_t id;
 };
 
-std::vector<Button> ButtonsFor(uint32_t style) {
-    switch (style & 0xF) {
-        case 1: return {{"OK", kIdOk}, {"Cancel", kIdCancel}};
-        case 2: return {{"Abort", 3}, {"Retry", 4}, {"Ignore", 5}};
-        case 3: return {{"Yes", kIdYes}, {"No", kIdNo}, {"Cancel", kIdCancel}};
-        case 4: return {{"Yes", kIdYes}, {"No", kIdNo}};
-        case 5: return {{"Retry", 4}, {"Cancel", kIdCancel}};
-        default: return {{"OK", kIdOk}};
-    }
-}
-
-size_t DefaultButton(uint32_t style, const std::vector<Button> &buttons) {
-    size_t index = (style >> 8) & 0xF;
-    return index < buttons.size() ? index : 0;
-}
+// By the box's type, the low four bits of its style.
+const std::vector<Button> kButtons[] = {
+    {{"OK", kIdOk}},
+    {{"OK", kIdOk}, {"Cancel", kIdCancel}},
+    {{"Abort", 3}, {"Retry", 4}, {"Ignore", 5}},
+    {{"Yes", kIdYes}, {"No", kIdNo}, {"Cancel", kIdCancel}},
+    {{"Yes", kIdYes}, {"No", kIdNo}},
+    {{"Retry", 4}, {"Cancel", kIdCancel}}};
 
 std::string ButtonLine(const std::vector<Button> &buttons, size_t defaultIndex) {
     std::string line;
@@ -96,43 +90,27 @@ std::string ButtonLine(const std::vector<Button> &buttons, size_t defaultIndex) 
     return line;
 }
 
-// The index of the button the token names, buttons.size() when none; "enter"
-// and "" pick the default.
-size_t MatchButton(const std::string &token, const std::vector<Button> &buttons,
-                   size_t defaultIndex) {
-    if (token.empty() || token == "enter") return defaultIndex;
-    size_t i = 0;
-    while (i < buttons.size() && Normalize(buttons[i].name) != token) ++i;
-    return i;
-}
-
-// The index of the button that answers the box.
-size_t ChooseBoxAnswer(const std::vector<Button> &buttons, size_t defaultIndex,
-                       std::string *source) {
-    const std::string question = "  answer (" + ButtonLine(buttons, defaultIndex) +
-                                 "; Enter = " + buttons[defaultIndex].name + "): ";
-    auto names = [&](const std::string &t) {
-        return MatchButton(t, buttons, defaultIndex) < buttons.size();
-    };
-    std::string token;
-    if (!NextAnswer(question, "enter", names, &token, source)) {
-        *source = "default button";
-        return defaultIndex;
-    }
-    if (names(token)) return MatchButton(token, buttons, defaultIndex);
-    *source = "default button; \"" + token + "\" names no button of this box";
-    return defaultIndex;
-}
-
 int32_t ShowBox(const std::string &title, const std::string &text, uint32_t style) {
-    std::vector<Button> buttons = ButtonsFor(style);
-    size_t defaultIndex = DefaultButton(style, buttons);
-    WriteStderr("\n[" + title + "] " + text + "\n  buttons: " +
-                ButtonLine(buttons, defaultIndex) + "\n");
+    const size_t type = style & 0xF;
+    const std::vector<Button> &buttons = kButtons[type < std::size(kButtons) ? type : 0];
+    size_t defaultIndex = (style >> 8) & 0xF;
+    if (defaultIndex >= buttons.size()) defaultIndex = 0;
+    const std::string line = ButtonLine(buttons, defaultIndex);
+    WriteStderr("\n[" + title + "] " + text + "\n  buttons: " + line + "\n");
+    // "enter" and "" pick the default.
+    size_t chosen = defaultIndex;
+    auto names = [&](const std::string &token) {
+        chosen = 0;
+        while (chosen < buttons.size() && Normalize(buttons[chosen].name) != token) ++chosen;
+        if (token.empty() || token == "enter") chosen = defaultIndex;
+        return chosen < buttons.size();
+    };
     std::string source;
-    const Button &answer = buttons[ChooseBoxAnswer(buttons, defaultIndex, &source)];
-    WriteStderr("  answer: " + std::string(answer.name) + " (" + source + ")\n");
-    return answer.id;
+    if (!NextAnswer("  answer (" + line + "; Enter = " + buttons[defaultIndex].name + "): ",
+                    "enter", names, "default button", &source))
+        chosen = defaultIndex;
+    WriteStderr("  answer: " + std::string(buttons[chosen].name) + " (" + source + ")\n");
+    return buttons[chosen].id;
 }
 
 }  // namespace
@@ -188,52 +166,34 @@ struct DialogAnswer {
 // "ok" keeps what the dialog shows; "ok:N" picks action N with the make-default
 // box cleared, "ok:N:default" with it ticked.
 bool ParseDialogAnswer(const std::string &token, DialogAnswer *answer) {
-    *answer = DialogAnswer();
-    answer->ok = token != "cancel";
-    if (token == "cancel" || token == "ok") return true;
-    const char digit = token.size() >= 4 ? token[3] : '\0';
-    const std::string rest = token.size() >= 4 ? token.substr(4) : "";
-    if (token.compare(0, 3, "ok:") != 0 || digit < '1' || digit > '3' ||
-        (!rest.empty() && rest != ":default"))
+    if (token == "ok" || token == "cancel") {
+        *answer = DialogAnswer{token == "ok"};
+        return true;
+    }
+    const bool ticked = token.size() == 12 && token.compare(4, 8, ":default") == 0;
+    if ((token.size() != 4 && !ticked) || token.compare(0, 3, "ok:") != 0 || token[3] < '1' ||
+        token[3] > '3')
         return false;
-    answer->action = digit - '0';
-    answer->makeDefault = rest.empty() ? 0 : 1;
+    *answer = DialogAnswer{true, token[3] - '0', ticked ? 1 : 0};
     return true;
-}
-
-void ShowDialog(const HotSyncActionDlg *dlg) {
-    std::string text = "\n[HotSync action] ";
-    text += dlg->conduitName ? dlg->conduitName : "";
-    text += "\n";
-    for (int32_t i = 1; i <= 3; ++i) {
-        text += std::string(i == dlg->actionIndex ? "  (*) " : "  ( ) ") + std::to_string(i) +
-                " " + kActions[i - 1] + "\n";
-    }
-    text += std::string("  [") + (dlg->makeDefault ? "x" : " ") + "] Make this the default\n";
-    text += "  buttons: OK | Cancel\n";
-    standin::WriteStderr(text);
-}
-
-DialogAnswer ChooseDialogAnswer(std::string *source) {
-    DialogAnswer answer;
-    auto parses = [&](const std::string &t) { return ParseDialogAnswer(t, &answer); };
-    std::string token;
-    if (!standin::NextAnswer("  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ", "ok",
-                             parses, &token, source)) {
-        *source = "no answer left: Cancel";
-        return DialogAnswer();
-    }
-    if (parses(token)) return answer;
-    *source = "cancelled; \"" + token + "\" is not a dialog answer";
-    return DialogAnswer();
 }
 
 int32_t RunDialog(HotSyncActionDlg *dlg) {
     if (!dlg || !dlg->impl) return kStandinErrBadArgument;
-    ShowDialog(dlg);
+    std::string text = "\n[HotSync action] " + std::string(dlg->conduitName ? dlg->conduitName : "");
+    for (int32_t i = 1; i <= 3; ++i)
+        text += std::string(i == dlg->actionIndex ? "\n  (*) " : "\n  ( ) ") + std::to_string(i) +
+                " " + kActions[i - 1];
+    text += std::string("\n  [") + (dlg->makeDefault ? "x" : " ") +
+            "] Make this the default\n  buttons: OK | Cancel\n";
+    standin::WriteStderr(text);
+    DialogAnswer answer;
     std::string source;
-    DialogAnswer answer = ChooseDialogAnswer(&source);
-    if (answer.ok && answer.action != 0) {
+    auto parses = [&](const std::string &token) { return ParseDialogAnswer(token, &answer); };
+    if (!standin::NextAnswer("  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ", "ok",
+                             parses, "cancelled", &source))
+        answer = DialogAnswer();
+    if (answer.action != 0) {
         dlg->actionIndex = answer.action;
         dlg->makeDefault = answer.makeDefault;
     }
