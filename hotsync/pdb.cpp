@@ -42,43 +42,10 @@ void Append(std::vector<uint8_t> *out, const std::vector<uint8_t> &bytes) {
     out->insert(out->end(), bytes.begin(), bytes.end());
 }
 
-// Header fields the parser needs beyond what lands in the database.
-struct Layout {
-    uint32_t appInfoOffset;
-    uint32_t sortInfoOffset;
-    uint32_t nextRecordList;
-    uint16_t count;
-};
-
-void ParseHeader(const uint8_t *h, PdbDatabase *db, Layout *layout) {
-    memcpy(db->name, h, kPdbNameSize);
-    db->attributes = Get16(h + 32);
-    db->version = Get16(h + 34);
-    for (const auto &[offset, field] : kHeaderWords) db->*field = Get32(h + offset);
-    layout->appInfoOffset = Get32(h + 52);
-    layout->sortInfoOffset = Get32(h + 56);
-    layout->nextRecordList = Get32(h + 72);
-    layout->count = Get16(h + 76);
-}
-
-// Checks the record offsets and returns where the first body starts.
-int32_t CheckOffsets(const uint8_t *data, size_t size, uint16_t count, uint64_t *firstBody) {
-    uint64_t previous = kPdbHeaderSize + uint64_t{count} * kPdbEntrySize;
-    for (uint16_t i = 0; i < count; ++i) {
-        uint32_t offset = Get32(data + kPdbHeaderSize + size_t{i} * kPdbEntrySize);
-        if (offset < previous || offset > size) return kStandinErrCorrupt;
-        previous = offset;
-    }
-    *firstBody = count == 0 ? size : Get32(data + kPdbHeaderSize);
-    return 0;
-}
-
-// Copies the appInfo and sortInfo blocks, which lie between the entry list
-// and the first body.
-int32_t ParseBlocks(const uint8_t *data, const Layout &layout, uint64_t entriesEnd,
-                    uint64_t firstBody, PdbDatabase *db) {
-    uint64_t app = layout.appInfoOffset;
-    uint64_t sort = layout.sortInfoOffset;
+// The appInfo and sortInfo blocks lie between the entry list and the first body.
+int32_t ParseBlocks(const uint8_t *data, uint64_t entriesEnd, uint64_t firstBody,
+                    PdbDatabase *db) {
+    const uint64_t app = Get32(data + 52), sort = Get32(data + 56);
     if (app != 0 && (app < entriesEnd || app > firstBody)) return kStandinErrCorrupt;
     if (sort != 0 && (sort < entriesEnd || sort > firstBody)) return kStandinErrCorrupt;
     if (app != 0 && sort != 0 && sort < app) return kStandinErrCorrupt;
@@ -87,18 +54,26 @@ int32_t ParseBlocks(const uint8_t *data, const Layout &layout, uint64_t entriesE
     return 0;
 }
 
-void ParseRecords(const uint8_t *data, size_t size, uint16_t count,
-                  std::vector<PdbRecord> *records) {
+// Each body runs from its offset to the next one, the last to the end of the file.
+int32_t ParseRecords(const uint8_t *data, size_t size, uint16_t count, uint64_t entriesEnd,
+                     std::vector<PdbRecord> *records) {
+    const uint8_t *entries = data + kPdbHeaderSize;
+    uint64_t previous = entriesEnd;
+    for (uint16_t i = 0; i < count; ++i) {
+        const uint32_t offset = Get32(entries + size_t{i} * kPdbEntrySize);
+        if (offset < previous || offset > size) return kStandinErrCorrupt;
+        previous = offset;
+    }
     records->resize(count);
     for (uint16_t i = 0; i < count; ++i) {
-        const uint8_t *entry = data + kPdbHeaderSize + size_t{i} * kPdbEntrySize;
-        uint32_t begin = Get32(entry);
-        uint64_t end = i + 1 < count ? Get32(entry + kPdbEntrySize) : size;
+        const uint8_t *entry = entries + size_t{i} * kPdbEntrySize;
+        const uint64_t end = i + 1 < count ? Get32(entry + kPdbEntrySize) : size;
         PdbRecord &r = (*records)[i];
-        r.body.assign(data + begin, data + end);
+        r.body.assign(data + Get32(entry), data + end);
         r.attributes = entry[4];
         r.uniqueId = Get32(entry + 4) & 0xFFFFFF;
     }
+    return 0;
 }
 
 }  // namespace
@@ -120,20 +95,21 @@ int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db) {
     if (data == nullptr && size != 0) return kStandinErrBadArgument;
     if (size < kPdbHeaderSize || size > kMaxFileSize) return kStandinErrCorrupt;
     PdbDatabase parsed;
-    Layout layout;
-    ParseHeader(data, &parsed, &layout);
-    if (memchr(parsed.name, 0, kPdbNameSize) == nullptr) return kStandinErrCorrupt;
-    if ((parsed.attributes & kPdbAttrResourceDb) != 0) return kStandinErrCorrupt;
-    if (layout.nextRecordList != 0) return kStandinErrCorrupt;
-    uint64_t entriesEnd = kPdbHeaderSize + uint64_t{layout.count} * kPdbEntrySize;
-    if (entriesEnd > size) return kStandinErrCorrupt;
-    uint64_t firstBody = 0;
-    int32_t status = CheckOffsets(data, size, layout.count, &firstBody);
-    if (status == 0) status = ParseBlocks(data, layout, entriesEnd, firstBody, &parsed);
-    if (status != 0) return status;
-    ParseRecords(data, size, layout.count, &parsed.records);
-    *db = std::move(parsed);
-    return 0;
+    memcpy(parsed.name, data, kPdbNameSize);
+    parsed.attributes = Get16(data + 32);
+    parsed.version = Get16(data + 34);
+    for (const auto &[offset, field] : kHeaderWords) parsed.*field = Get32(data + offset);
+    const uint16_t count = Get16(data + 76);
+    const uint64_t entriesEnd = kPdbHeaderSize + uint64_t{count} * kPdbEntrySize;
+    // A resource database, or a second record list, is not what this reader knows.
+    if (memchr(parsed.name, 0, kPdbNameSize) == nullptr || entriesEnd > size ||
+        (parsed.attributes & kPdbAttrResourceDb) != 0 || Get32(data + 72) != 0)
+        return kStandinErrCorrupt;
+    int32_t status = ParseRecords(data, size, count, entriesEnd, &parsed.records);
+    const uint64_t firstBody = count == 0 ? size : Get32(data + kPdbHeaderSize);
+    if (status == 0) status = ParseBlocks(data, entriesEnd, firstBody, &parsed);
+    if (status == 0) *db = std::move(parsed);
+    return status;
 }
 
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {

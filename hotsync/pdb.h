@@ -1,10 +1,7 @@
 /*
- * Palm record database (.pdb) files: the stand-in handheld keeps one per
- * database. Plain records in, plain records out; every function returns a
- * stand-in status (0, kSyncErrDatabaseMissing, kStandinErrCorrupt,
- * kStandinErrIo, kStandinErrTooMany).
- *
- * The file layout and what the reader accepts are in README.md (".pdb files").
+ * Palm record database (.pdb) files, one per database of the stand-in
+ * handheld: plain records in and out. The layout, and what the reader
+ * accepts, are in README.md (".pdb files").
  */
 #ifndef LENSFOLIO_HOTSYNC_PDB_H
 #define LENSFOLIO_HOTSYNC_PDB_H
@@ -63,12 +60,8 @@ struct PdbDatabase {
     std::vector<PdbRecord> records;
 };
 
-/* The name up to its NUL (at most 32 bytes). */
-std::string PdbName(const PdbDatabase &db);
-/* Current time in Palm seconds. */
-uint32_t PdbNow();
-
-/* Bytes the file of `db` takes. */
+std::string PdbName(const PdbDatabase &db); /* up to its NUL */
+uint32_t PdbNow();                          /* in Palm seconds */
 uint64_t PdbFileSize(const PdbDatabase &db);
 
 /* Replaces *db with the database in data[0..size); leaves it alone on failure. */
@@ -81,8 +74,8 @@ int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out);
  * cannot be read, kStandinErrCorrupt when it does not parse; *db is replaced
  * only on success. */
 int32_t PdbLoad(const std::string &path, PdbDatabase *db);
-/* Writes a temporary file beside `path` and renames it over `path`, so the
- * old file stays whole when any step fails (kStandinErrIo). */
+/* Through a temporary file, so the old file stays whole when any step fails
+ * (kStandinErrIo). */
 int32_t PdbSave(const std::string &path, const PdbDatabase &db);
 
 #endif /* LENSFOLIO_HOTSYNC_PDB_H */

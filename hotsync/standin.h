@@ -1,8 +1,7 @@
 /*
  * The whole control surface of the stand-in HotSync desktop, for the hotsync
- * host, the tests, the benchmarks and the fuzzers. Production code never
- * includes this: it sees only platform/platform.h. README.md describes what
- * each operation does.
+ * host, the tests, the benchmarks and the fuzzers; production code sees only
+ * platform/platform.h. README.md describes what each operation does.
  */
 #ifndef LENSFOLIO_STANDIN_H
 #define LENSFOLIO_STANDIN_H
@@ -30,11 +29,8 @@ enum {
     kStandinErrBufferTooSmall = 0x4020
 };
 
-/* Back to a freshly loaded stand-in: no faults, every call counter at 0, an
- * empty log, the answers list, log file, root and handheld folder taken from
- * the environment again, no open database, dialog, registered conduit or
- * progress hook, and hostile mode as HOTSYNC_HOSTILE says, its stream
- * restarted. HOTSYNC_FAIL is not applied again: it is for child processes. */
+/* Back to a freshly loaded stand-in, every setting taken from the environment
+ * again; HOTSYNC_FAIL, which is for child processes, is not applied again. */
 void StandinReset(void);
 
 /* ---- Fault injection: the nth call (1-based, counted from the last clear) of
@@ -43,12 +39,11 @@ void StandinReset(void);
 void StandinFailCall(const char *operation, int nth, int32_t status, int persistent);
 void StandinClearFaults(void); /* also every call counter */
 int StandinCallCount(const char *operation);
-int StandinInjectedCount(void); /* faults injected since the clear */
+int StandinInjectedCount(void);
 /* Counts the call; non-zero, with *status, when it must fail. */
 int StandinShouldFail(const char *operation, int32_t *status);
-/* "Operation:nth:status[:persistent],...", the form of HOTSYNC_FAIL, which the
- * library applies when it is loaded. Malformed entries are reported on
- * standard error and skipped, and the result is kStandinErrBadArgument. */
+/* "Operation:nth:status[:persistent],...", the form of HOTSYNC_FAIL.
+ * Malformed entries are reported and skipped: kStandinErrBadArgument. */
 int StandinApplyFailList(const char *list);
 /* The status the last failing call answered (0: none): in hostile mode the
  * only way to know what a caller should have passed on. */
@@ -57,29 +52,26 @@ int32_t StandinLastFailure(void);
 /* ---- Sync manager: the handheld is a folder of "<database name>.pdb" files. */
 void StandinSetHandheldDir(const char *directory);
 const char *StandinHandheldDir(void);
-int StandinOpenDatabaseCount(void); /* handles still open: leak check */
-/* Each record the sync manager reads or writes, for a host's progress line:
+int StandinOpenDatabaseCount(void);
+/* Called for each record read or written, for a host's progress line:
  * `operation` is "read" or "write", `done` the records of that operation so
  * far, `total` the database's record count (0 for writes). */
 typedef void (*StandinProgressHook)(const char *database, const char *operation,
                                     unsigned done, unsigned total);
 void StandinSetProgressHook(StandinProgressHook hook); /* null: none */
 
-/* ---- Log: entries in memory and, when a file is set, "<activity>\t<text>\n"
- * lines in it. */
+/* ---- Log: entries in memory and, when a file is set, in it. */
 void StandinSetLogFile(const char *path);
 void StandinClearLog(void);
 size_t StandinLogCount(void);
 int32_t StandinLogActivity(size_t index);
 const char *StandinLogText(size_t index);
 
-/* ---- Answers for message boxes and the action dialog: a comma-separated
- * list, one token per box or dialog, else HOTSYNC_ANSWERS. Once it is used
- * up the terminal is asked, unless switched off (tests must never block). */
+/* ---- Message boxes and the action dialog answer from a comma-separated
+ * list, one token each, then from the terminal unless that is switched off
+ * (tests must never block). What each showed and answered is in the trace. */
 void StandinSetAnswers(const char *answers);
 void StandinSetTerminalAnswers(int enabled);
-/* Dialogs constructed and not destroyed: leak check. What each box and dialog
- * showed and answered is in the call trace (HOTSYNC_TRACE). */
 int StandinLiveDialogCount(void);
 
 /* ---- The simulated HotSync directory: this, else HOTSYNC_ROOT. */
@@ -87,8 +79,7 @@ void StandinSetRoot(const char *root);
 const char *StandinRoot(void);
 
 /* ---- Hostile mode: every operation does the worst thing its contract
- * allows. This, or HOTSYNC_HOSTILE=<seed> at first use, restarts the stream
- * of choices from the seed. */
+ * allows, each choice drawn from a stream that this restarts from `seed`. */
 void StandinSetHostile(int enabled, uint32_t seed);
 int StandinHostile(void);
 uint32_t StandinHostileSeed(void);

@@ -1,9 +1,7 @@
 /*
- * The one way every stand-in operation runs, in the manner of SQLite's test
- * VFS: the fault table first, then the real work (skipped when a fault fires),
- * then what hostile mode makes of the outcome, then the call trace
- * (HOTSYNC_TRACE). Hostile choices come after the work because most of them
- * depend on what the work delivered (a status, a text, a record).
+ * The one way every stand-in operation runs: the fault table, the real work
+ * (skipped when a fault fires), what hostile mode makes of the outcome (after
+ * the work, since most choices depend on what it delivered), the call trace.
  */
 #ifndef LENSFOLIO_HOTSYNC_TRACE_H
 #define LENSFOLIO_HOTSYNC_TRACE_H
@@ -22,21 +20,19 @@ namespace standin {
 
 using Arguments = std::vector<std::string>;
 
-// Tab, newline, carriage return and backslash as \t, \n, \r and \\, so a text
-// fits in one tab-separated field of the trace and the HotSync log.
+// Tab, newline, carriage return and backslash as \t, \n, \r and \\: one
+// tab-separated field of the trace or the HotSync log.
 std::string EscapeField(const std::string &text);
-// A size argument as it is on entry: "*size", or "(null)".
+// "*size" on entry, or "(null)".
 std::string SizeArgument(const uint32_t *size);
 
-// Shared text helpers: pieces between separators, blanks trimmed, and a
-// whole text as an integer within [low, high] (base 0 allows 0x).
 std::vector<std::string> Split(const std::string &text, char separator);
 std::string Trim(const std::string &text);
+// A whole text as an integer within [low, high] (base 0 allows 0x).
 bool ParseInteger(const std::string &text, int base, long long low, long long high,
                   long long *value);
 
-// An environment variable's value, "" when it is unset.
-std::string Environment(const char *name);
+std::string Environment(const char *name);  // "" when unset
 // A setting a control call chose, else what `fromEnvironment()` makes of the
 // environment at first use; a reset empties `setting` again.
 template <typename T, typename F>
@@ -47,12 +43,11 @@ T &Chosen(std::optional<T> &setting, F fromEnvironment) {
 
 bool Tracing();
 // Appends "<operation>\t<injected 0|1>\t<result>\t<argument>...\n" to the file
-// named by HOTSYNC_TRACE; only while Tracing().
+// named by HOTSYNC_TRACE.
 void TraceCall(const char *operation, bool injected, int64_t result, const Arguments &arguments);
 void WriteStderr(const std::string &text);
 
-// Each part's own state back to that of a freshly loaded stand-in; StandinReset
-// calls them all.
+// Each part's state as when loaded, for StandinReset.
 void ResetHostile();
 void ResetSyncManager();
 void ResetLog();
@@ -68,8 +63,7 @@ std::string Argument(Number number) {
     return std::to_string(number);
 }
 
-// The trace arguments: the values given, or what a single function given
-// answers when it is asked after the call.
+// The trace arguments: the values given, or what a single function answers.
 template <typename... Values>
 Arguments Described(const Values &...values) {
     if constexpr (sizeof...(Values) == 1 && (std::is_invocable_v<Values> && ...)) {
@@ -79,11 +73,10 @@ Arguments Described(const Values &...values) {
     }
 }
 
-// One call of `operation`: `work()` answers the real result; `outcome(result,
-// injected)` what the caller gets (the injected status stands in for the
-// result when a fault fired); `describe` the trace arguments, or a function
-// that gives them, asked last so that it can show what the call delivered.
-// Nothing is formatted while there is no trace.
+// One call of `operation`: `work()` answers the real result, or the injected
+// status stands in for it; `outcome(result, injected)` what the caller gets;
+// `describe` the trace arguments, or a function asked last, so that it can show
+// what the call delivered. Nothing is formatted while there is no trace.
 template <typename Work, typename Outcome, typename... Describe>
 auto Call(const char *operation, Work work, Outcome outcome, const Describe &...describe)
     -> decltype(work()) {
@@ -97,8 +90,8 @@ auto Call(const char *operation, Work work, Outcome outcome, const Describe &...
     return result;
 }
 
-// The usual outcomes: a status (`meaningful` is one the caller tells apart,
-// see FailureStatus), a result nobody examines, a yes-or-no answer.
+// The usual outcomes: a status (`meaningful`: see FailureStatus), a result
+// nobody examines, a yes-or-no answer.
 inline auto Status(int32_t meaningful = 0) {
     return [meaningful](int32_t status, bool) { return FailureStatus(status, meaningful); };
 }
