@@ -180,7 +180,8 @@ bool ParseDialogAnswer(const std::string &token, DialogAnswer *answer) {
 
 int32_t RunDialog(HotSyncActionDlg *dlg) {
     if (!dlg || !dlg->impl) return kStandinErrBadArgument;
-    std::string text = "\n[HotSync action] " + std::string(dlg->conduitName ? dlg->conduitName : "");
+    std::string text = "\n[HotSync action] ";
+    text += dlg->conduitName ? dlg->conduitName : "";
     for (int32_t i = 1; i <= 3; ++i)
         text += std::string(i == dlg->actionIndex ? "\n  (*) " : "\n  ( ) ") + std::to_string(i) +
                 " " + kActions[i - 1];

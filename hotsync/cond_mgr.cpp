@@ -42,12 +42,12 @@ int32_t Install(const char *creator, int32_t conduitType) {
     });
 }
 
-int32_t SetField(const char *creator, int field, const char *value) {
+int32_t SetField(const char *creator, standin::ConduitField field, const char *value) {
     if (!ValidCreator(creator) || !value) return kStandinErrBadArgument;
     return Update([=](std::vector<standin::ConduitEntry> *conduits) -> int32_t {
         standin::ConduitEntry *conduit = standin::FindConduit(conduits, creator);
         if (!conduit) return kStandinErrNotFound;
-        conduit->*standin::kConduitFields[field].value = value;
+        conduit->*field = value;
         return 0;
     });
 }
@@ -63,7 +63,8 @@ int32_t Remove(const char *creator) {
     }) == 0 ? 1 : 0;
 }
 
-int32_t TracedSet(const char *operation, const char *creator, int field, const char *value) {
+int32_t TracedSet(const char *operation, const char *creator, standin::ConduitField field,
+                  const char *value) {
     return standin::Call(
         operation, [=] { return SetField(creator, field, value); }, standin::Status(), creator,
         value);
@@ -85,23 +86,23 @@ int32_t HS_CALL InstallConduit(const char *creator, int32_t conduitType) {
 }
 
 int32_t HS_CALL SetConduitCreatorName(const char *creator, const char *path) {
-    return TracedSet("SetConduitCreatorName", creator, standin::kConduitCreatorName, path);
+    return TracedSet("SetConduitCreatorName", creator, &standin::ConduitEntry::creatorName, path);
 }
 
 int32_t HS_CALL SetConduitDirectory(const char *creator, const char *dir) {
-    return TracedSet("SetConduitDirectory", creator, standin::kConduitPcDirectory, dir);
+    return TracedSet("SetConduitDirectory", creator, &standin::ConduitEntry::pcDirectory, dir);
 }
 
 int32_t HS_CALL SetConduitFileName(const char *creator, const char *file) {
-    return TracedSet("SetConduitFileName", creator, standin::kConduitPcFileName, file);
+    return TracedSet("SetConduitFileName", creator, &standin::ConduitEntry::pcFileName, file);
 }
 
 int32_t HS_CALL SetConduitTitle(const char *creator, const char *title) {
-    return TracedSet("SetConduitTitle", creator, standin::kConduitTitle, title);
+    return TracedSet("SetConduitTitle", creator, &standin::ConduitEntry::title, title);
 }
 
 int32_t HS_CALL SetConduitRemoteFile(const char *creator, const char *db) {
-    return TracedSet("SetConduitRemoteFile", creator, standin::kConduitRemoteFile, db);
+    return TracedSet("SetConduitRemoteFile", creator, &standin::ConduitEntry::remoteFile, db);
 }
 
 // Here 0 is the failure; any other value means removed.

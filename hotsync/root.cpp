@@ -8,19 +8,20 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "standin.h"
 #include "trace.h"
 
 namespace standin {
 
-const ConduitField kConduitFields[kConduitFieldCount] = {
+namespace {
+
+// The optional keys of a registration, in file order.
+const std::pair<const char *, ConduitField> kConduitFields[] = {
     {"creatorName", &ConduitEntry::creatorName}, {"pcDirectory", &ConduitEntry::pcDirectory},
     {"pcFileName", &ConduitEntry::pcFileName},   {"title", &ConduitEntry::title},
-    {"remoteFile", &ConduitEntry::remoteFile},
-};
-
-namespace {
+    {"remoteFile", &ConduitEntry::remoteFile}};
 
 const char kUsersFile[] = "users.ini";
 const char kConduitsFile[] = "conduits.ini";
@@ -85,9 +86,9 @@ int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
     conduit->creator = section.name;
     const std::string *type = FindIniValue(section, "conduitType");
     if (!type) return kStandinErrCorrupt;
-    for (const ConduitField &field : kConduitFields) {
-        const std::string *found = FindIniValue(section, field.key);
-        if (found) conduit->*field.value = *found;
+    for (const auto &[key, field] : kConduitFields) {
+        const std::string *found = FindIniValue(section, key);
+        if (found) conduit->*field = *found;
     }
     long long value = 0;
     int status = ParseNumber(*type, true, &value);
@@ -97,8 +98,8 @@ int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
 
 bool ConduitFitsIni(const ConduitEntry &c) {
     bool fits = ValidCreator(c.creator);
-    for (const ConduitField &field : kConduitFields)
-        fits = fits && FitsOnOneLine((c.*field.value).value_or(""));
+    for (const auto &[key, field] : kConduitFields)
+        fits = fits && FitsOnOneLine((c.*field).value_or(""));
     return fits;
 }
 
@@ -246,8 +247,8 @@ int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &condu
     for (const ConduitEntry &c : conduits) {
         if (!ConduitFitsIni(c)) return kStandinErrBadArgument;
         IniSection section{c.creator, {{"conduitType", std::to_string(c.conduitType)}}};
-        for (const ConduitField &field : kConduitFields) {
-            if (c.*field.value) section.entries.push_back({field.key, *(c.*field.value)});
+        for (const auto &[key, field] : kConduitFields) {
+            if (c.*field) section.entries.push_back({key, *(c.*field)});
         }
         sections.push_back(section);
     }

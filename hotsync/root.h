@@ -1,13 +1,9 @@
 /*
  * The simulated HotSync directory ("root") on disk: users, conduit
- * registrations and per-user install queues. The stand-in's user data,
- * conduit manager and install aide are built on these helpers, and a host
- * program can use them to set up and read the same files. The formats are
- * described in hotsync/README.md.
- *
- * Every function answers 0 or one of the stand-in statuses of standin.h.
- * Writes replace a file atomically (temporary file, then rename), so a reader
- * never sees half a file.
+ * registrations and per-user install queues, in the formats of README.md. The
+ * stand-in's user data, conduit manager and install aide are built on these,
+ * and a host uses them to set up and read the same files. Every function
+ * answers 0 or a status of standin.h; a write replaces its file whole.
  */
 #ifndef LENSFOLIO_HOTSYNC_ROOT_H
 #define LENSFOLIO_HOTSYNC_ROOT_H
@@ -32,14 +28,12 @@ struct IniSection {
     std::vector<IniEntry> entries;
 };
 
-// kStandinErrCorrupt on a line that is neither; *errorLine (1-based) tells which.
+// kStandinErrCorrupt, with *errorLine (1-based), on a line that is neither.
 int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t *errorLine);
 std::string FormatIni(const std::vector<IniSection> &sections);
-// The value of `key` in `section`, or null.
 const std::string *FindIniValue(const IniSection &section, const std::string &key);
 
-// ---- Files
-// kStandinErrNotFound when the file does not exist, kStandinErrIo on other errors.
+// ---- Files: kStandinErrNotFound when there is none, else kStandinErrIo.
 int ReadFileText(const std::string &path, std::string *text);
 int WriteFileAtomic(const std::string &path, const std::string &text);
 // Backslashes become '/', so a path built the Windows way names a POSIX file.
@@ -72,14 +66,7 @@ struct ConduitEntry {
     std::optional<std::string> creatorName, pcDirectory, pcFileName, title, remoteFile;
 };
 
-// The optional keys of a registration, in file order, and where each lives.
-struct ConduitField {
-    const char *key;
-    std::optional<std::string> ConduitEntry::*value;
-};
-enum { kConduitCreatorName, kConduitPcDirectory, kConduitPcFileName, kConduitTitle,
-       kConduitRemoteFile, kConduitFieldCount };
-extern const ConduitField kConduitFields[kConduitFieldCount];
+using ConduitField = std::optional<std::string> ConduitEntry::*;
 
 // Four characters, none of which would break conduits.ini.
 bool ValidCreator(const std::string &creator);
@@ -87,14 +74,12 @@ int LoadConduits(const std::string &root, std::vector<ConduitEntry> *conduits);
 int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &conduits);
 ConduitEntry *FindConduit(std::vector<ConduitEntry> *conduits, const std::string &creator);
 
-// ---- Install queue: ROOT/<user directory>/install.queue, one path per line.
+// ---- Install queue: ROOT/<user directory>/install.queue, one path per line;
+// a missing queue reads as empty.
 std::string QueuePath(const std::string &root, const UserEntry &user);
-// A missing queue reads as empty.
 int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::string> *paths);
 int AppendQueue(const std::string &root, const UserEntry &user, const std::string &path);
-// Empties the queue (removes the file), as a host does after installing.
 int ClearQueue(const std::string &root, const UserEntry &user);
-
 
 // Copies `text` into a caller's buffer of *size bytes. When it fits: the text
 // and its NUL, *size = length + 1, 0. Otherwise the buffer gets an empty text
