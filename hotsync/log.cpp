@@ -69,7 +69,7 @@ void standin::ResetLog() { TheLog() = Log(); }
 extern "C" {
 
 void StandinSetLogFile(const char *path) {
-    TheLog().file = path && *path ? std::optional<std::string>(path) : std::nullopt;
+    TheLog().file = standin::TextSetting(path);
 }
 
 void StandinClearLog(void) { TheLog().entries.clear(); }

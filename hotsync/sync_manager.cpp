@@ -130,17 +130,11 @@ uint8_t StoredAttributes(const SyncRecordRequest *req) {
     return flags | static_cast<uint8_t>(req->category);
 }
 
-int32_t CheckAbsent(const std::string &path) {
-    std::error_code error;
-    if (std::filesystem::exists(path, error)) return kStandinErrExists;
-    return error ? kStandinErrIo : 0;
-}
-
 PdbRecord *FindRecord(OpenDatabase *od, uint32_t id) {
-    for (PdbRecord &r : od->db.records) {
-        if (r.uniqueId == id) return &r;
-    }
-    return nullptr;
+    auto &records = od->db.records;
+    auto it = std::find_if(records.begin(), records.end(),
+                           [=](const PdbRecord &r) { return r.uniqueId == id; });
+    return it == records.end() ? nullptr : &*it;
 }
 
 int32_t RegisterConduit(ConduitHandle *handle) {
@@ -174,8 +168,9 @@ int32_t CreateDB(SyncCreateRequest *request) {
     std::string name(request->name, strnlen(request->name, kPdbNameSize));
     od.path = PathOf(name);
     od.mode = kOpenRead | kOpenWrite | kOpenShowSecret;
-    status = CheckAbsent(od.path);
-    if (status != 0) return status;
+    std::error_code error;
+    if (std::filesystem::exists(od.path, error)) return kStandinErrExists;
+    if (error) return kStandinErrIo;
     PdbDatabase &db = od.db;
     memcpy(db.name, name.data(), name.size());
     db.attributes = static_cast<uint16_t>(request->dbFlags);
@@ -321,9 +316,8 @@ auto JunkOnFailure(T *out, int32_t meaningful = 0) {
 standin::Arguments RecordArguments(const SyncRecordRequest *request,
                                    const SyncRecordRequest &entry, bool write) {
     if (request == nullptr) return {"(null)"};
-    if (!write) return {std::to_string(entry.dbHandle), std::to_string(entry.recordIndex)};
-    return {std::to_string(entry.dbHandle), std::to_string(entry.recordId),
-            std::to_string(entry.recordSize)};
+    if (!write) return standin::Described(entry.dbHandle, entry.recordIndex);
+    return standin::Described(entry.dbHandle, entry.recordId, entry.recordSize);
 }
 
 }  // namespace
@@ -335,8 +329,7 @@ extern "C" {
 void StandinSetProgressHook(StandinProgressHook hook) { Manager().progress = hook; }
 
 void StandinSetHandheldDir(const char *directory) {
-    Manager().handheldDir =
-        directory && *directory ? std::optional<std::string>(directory) : std::nullopt;
+    Manager().handheldDir = standin::TextSetting(directory);
 }
 
 const char *StandinHandheldDir(void) { return HandheldDir().c_str(); }

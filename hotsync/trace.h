@@ -40,6 +40,10 @@ T &Chosen(std::optional<T> &setting, F fromEnvironment) {
     if (!setting) setting = fromEnvironment();
     return *setting;
 }
+// What a control call sets: null or empty goes back to the environment.
+inline std::optional<std::string> TextSetting(const char *text) {
+    return text && *text ? std::optional<std::string>(text) : std::nullopt;
+}
 
 bool Tracing();
 // Appends "<operation>\t<injected 0|1>\t<result>\t<argument>...\n" to the file

@@ -41,9 +41,11 @@ int32_t Copy(const char *source, const char *target, bool failIfExists) {
 // A path call answering 1 for success and 0 for failure, like Windows.
 template <typename Work, typename... More>
 int32_t PathCall(const char *operation, const char *path, Work work, const More &...more) {
-    return standin::Call(
-        operation, [=] { return path && work(standin::PosixPath(path)) ? 1 : 0; },
-        standin::YesOrNo, path, more...);
+    auto call = [=] {
+        std::error_code error;
+        return path && work(fs::path(standin::PosixPath(path)), error) ? 1 : 0;
+    };
+    return standin::Call(operation, call, standin::YesOrNo, path, more...);
 }
 
 // Some window, a different one each time, or none.
@@ -68,14 +70,10 @@ uint32_t WIN_CALL GetCurrentDirectoryA(uint32_t length, char *buffer) {
                          outcome, length);
 }
 
+// Fails when the directory is there already.
 int32_t WIN_CALL CreateDirectoryA(const char *path, void *security) {
-    // Fails when the directory is there already.
-    auto create = [](const std::string &p) {
-        std::error_code error;
-        return fs::create_directory(p, error);
-    };
-    return PathCall("CreateDirectoryA", path, create,
-                    security ? "security" : "(null)");
+    auto create = [](const fs::path &p, std::error_code &e) { return fs::create_directory(p, e); };
+    return PathCall("CreateDirectoryA", path, create, security ? "security" : "(null)");
 }
 
 int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failIfExists) {
@@ -85,18 +83,16 @@ int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failI
 }
 
 int32_t WIN_CALL DeleteFileA(const char *path) {
-    auto remove = [](const std::string &p) {
-        std::error_code error;
-        return !fs::is_directory(p, error) && fs::remove(p, error);
+    auto remove = [](const fs::path &p, std::error_code &e) {
+        return !fs::is_directory(p, e) && fs::remove(p, e);
     };
     return PathCall("DeleteFileA", path, remove);
 }
 
+// Fails when the directory still holds anything.
 int32_t WIN_CALL RemoveDirectoryA(const char *path) {
-    // Fails when the directory still holds anything.
-    auto remove = [](const std::string &p) {
-        std::error_code error;
-        return fs::is_directory(p, error) && fs::remove(p, error);
+    auto remove = [](const fs::path &p, std::error_code &e) {
+        return fs::is_directory(p, e) && fs::remove(p, e);
     };
     return PathCall("RemoveDirectoryA", path, remove);
 }
