@@ -59,16 +59,6 @@ int ParseNumber(const std::string &text, bool isSigned, long long *value) {
     return ParseInteger(text, 10, low, high, value) ? 0 : kStandinErrCorrupt;
 }
 
-int LoadIni(const std::string &path, std::vector<IniSection> *sections) {
-    sections->clear();
-    std::string text;
-    int status = ReadFileText(path, &text);
-    if (status == kStandinErrNotFound) return 0;
-    if (status != 0) return status;
-    size_t line = 0;
-    return ParseIni(text, sections, &line);
-}
-
 int UserFromSection(const IniSection &section, UserEntry *user) {
     const std::string *name = FindIniValue(section, "name");
     const std::string *id = FindIniValue(section, "id");
@@ -103,19 +93,18 @@ bool ConduitFitsIni(const ConduitEntry &c) {
     return fits;
 }
 
-int EnsureDirectory(const std::string &path) {
-    std::error_code error;
-    std::filesystem::create_directory(path, error);
-    return error ? kStandinErrIo : 0;
-}
-
-// One entry per section; any bad section leaves no entries at all.
+// One entry per section; a missing file reads as none, and any bad section
+// leaves none at all.
 template <typename Entry>
 int LoadEntries(const std::string &path, int (*fromSection)(const IniSection &, Entry *),
                 std::vector<Entry> *entries) {
     entries->clear();
+    std::string text;
     std::vector<IniSection> sections;
-    int status = LoadIni(path, &sections);
+    size_t line = 0;
+    int status = ReadFileText(path, &text);
+    if (status == 0) status = ParseIni(text, &sections, &line);
+    if (status == kStandinErrNotFound) status = 0;
     for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
         entries->emplace_back();
         status = fromSection(sections[i], &entries->back());
@@ -220,8 +209,9 @@ int AddUser(const std::string &root, const UserEntry &user) {
         return kStandinErrExists;
     }
     users.push_back(user);
-    status = EnsureDirectory(root + "/" + user.directory);
-    return status != 0 ? status : SaveUsers(root, users);
+    std::error_code error;
+    std::filesystem::create_directory(root + "/" + user.directory, error);
+    return error ? kStandinErrIo : SaveUsers(root, users);
 }
 
 template <typename Entries, typename Match>
