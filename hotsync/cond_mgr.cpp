@@ -11,8 +11,6 @@
 
 namespace {
 
-bool ValidCreator(const char *creator) { return creator && standin::ValidCreator(creator); }
-
 int32_t HotSyncDirectory(char *directory, uint32_t *size) {
     if (!directory || !size) return kStandinErrBadArgument;
     const std::string &root = standin::RootPath();
@@ -21,20 +19,23 @@ int32_t HotSyncDirectory(char *directory, uint32_t *size) {
     return standin::CopyToCaller(root, directory, size);
 }
 
-// Loads the registrations, lets `edit` change them, and saves them when it answers 0.
+using Conduits = std::vector<standin::ConduitEntry>;
+
+// Loads the registrations, lets `edit` change them, given the one of `creator`
+// or null, and saves them when it answers 0.
 template <typename Edit>
-int32_t Update(Edit edit) {
+int32_t Update(const char *creator, Edit edit) {
+    if (!creator || !standin::ValidCreator(creator)) return kStandinErrBadArgument;
     const std::string &root = standin::RootPath();
-    std::vector<standin::ConduitEntry> conduits;
+    Conduits conduits;
     int32_t status = standin::LoadConduits(root, &conduits);
-    if (status == 0) status = edit(&conduits);
+    if (status == 0) status = edit(&conduits, standin::FindConduit(&conduits, creator));
     return status != 0 ? status : standin::SaveConduits(root, conduits);
 }
 
 int32_t Install(const char *creator, int32_t conduitType) {
-    if (!ValidCreator(creator)) return kStandinErrBadArgument;
-    return Update([=](std::vector<standin::ConduitEntry> *conduits) -> int32_t {
-        if (standin::FindConduit(conduits, creator)) return kCondMgrAlreadyInstalled;
+    return Update(creator, [=](Conduits *conduits, standin::ConduitEntry *found) -> int32_t {
+        if (found) return kCondMgrAlreadyInstalled;
         conduits->emplace_back();
         conduits->back().creator = creator;
         conduits->back().conduitType = conduitType;
@@ -43,24 +44,22 @@ int32_t Install(const char *creator, int32_t conduitType) {
 }
 
 int32_t SetField(const char *creator, standin::ConduitField field, const char *value) {
-    if (!ValidCreator(creator) || !value) return kStandinErrBadArgument;
-    return Update([=](std::vector<standin::ConduitEntry> *conduits) -> int32_t {
-        standin::ConduitEntry *conduit = standin::FindConduit(conduits, creator);
-        if (!conduit) return kStandinErrNotFound;
-        conduit->*field = value;
+    if (!value) return kStandinErrBadArgument;
+    return Update(creator, [=](Conduits *, standin::ConduitEntry *found) -> int32_t {
+        if (!found) return kStandinErrNotFound;
+        found->*field = value;
         return 0;
     });
 }
 
 // Non-zero when a registration was removed: the reverse of the other calls.
 int32_t Remove(const char *creator) {
-    if (!ValidCreator(creator)) return 0;
-    return Update([=](std::vector<standin::ConduitEntry> *conduits) -> int32_t {
-        standin::ConduitEntry *conduit = standin::FindConduit(conduits, creator);
-        if (!conduit) return kStandinErrNotFound;
-        conduits->erase(conduits->begin() + (conduit - conduits->data()));
+    auto remove = [](Conduits *conduits, standin::ConduitEntry *found) -> int32_t {
+        if (!found) return kStandinErrNotFound;
+        conduits->erase(conduits->begin() + (found - conduits->data()));
         return 0;
-    }) == 0 ? 1 : 0;
+    };
+    return Update(creator, remove) == 0 ? 1 : 0;
 }
 
 int32_t TracedSet(const char *operation, const char *creator, standin::ConduitField field,
