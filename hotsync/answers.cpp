@@ -113,35 +113,7 @@ int32_t ShowBox(const std::string &title, const std::string &text, uint32_t styl
     return buttons[chosen].id;
 }
 
-}  // namespace
-
-void ResetAnswers() { Answers() = AnswerList(); }
-
-}  // namespace standin
-
-extern "C" {
-
-void StandinSetAnswers(const char *answers) {
-    standin::Answers().tokens = standin::ParseList(answers ? answers : "");
-    standin::Answers().next = 0;
-}
-
-void StandinSetTerminalAnswers(int enabled) { standin::Answers().terminal = enabled != 0; }
-
-int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style) {
-    // Windows shows "Error" for a missing caption.
-    std::string title = caption ? caption : "Error";
-    std::string body = text ? text : "";
-    auto outcome = [](int32_t answer, bool injected) { return injected ? 0 : answer; };
-    return standin::Call("MessageBoxA", [&] { return standin::ShowBox(title, body, style); },
-                         outcome, owner ? "owner" : "(null)", text, caption, style);
-}
-
-}  // extern "C"
-
 // ---- The action dialog
-
-namespace {
 
 const char *const kActions[] = {"Desktop overwrites handheld", "Handheld overwrites desktop",
                                 "Do nothing"};
@@ -187,18 +159,18 @@ int32_t RunDialog(HotSyncActionDlg *dlg) {
                 " " + kActions[i - 1];
     text += std::string("\n  [") + (dlg->makeDefault ? "x" : " ") +
             "] Make this the default\n  buttons: OK | Cancel\n";
-    standin::WriteStderr(text);
+    WriteStderr(text);
     DialogAnswer answer;
     std::string source;
     auto parses = [&](const std::string &token) { return ParseDialogAnswer(token, &answer); };
-    if (!standin::NextAnswer("  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ", "ok",
+    if (!NextAnswer("  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ", "ok",
                              parses, "cancelled", &source))
         answer = DialogAnswer();
     if (answer.action != 0) {
         dlg->actionIndex = answer.action;
         dlg->makeDefault = answer.makeDefault;
     }
-    standin::WriteStderr("  answer: " +
+    WriteStderr("  answer: " +
                          (answer.ok ? "OK, action " + std::to_string(dlg->actionIndex) +
                                           (dlg->makeDefault ? ", default" : "")
                                     : std::string("Cancel")) +
@@ -210,16 +182,16 @@ int32_t RunDialog(HotSyncActionDlg *dlg) {
 // and 2 carry a meaning (any other is Do nothing), and the make-default
 // switch, of which only zero or not counts. After a cancel it reads nothing.
 int32_t HostileOutcome(int32_t result, HotSyncActionDlg *dlg) {
-    if (!standin::Hostile() || dlg == nullptr) return result;
+    if (!Hostile() || dlg == nullptr) return result;
     if (result == kDialogOk) {
         if (dlg->actionIndex != 1 && dlg->actionIndex != 2)
-            dlg->actionIndex = standin::HostileExcept({1, 2});
-        if (dlg->makeDefault != 0) dlg->makeDefault = standin::HostileExcept({0});
+            dlg->actionIndex = HostileExcept({1, 2});
+        if (dlg->makeDefault != 0) dlg->makeDefault = HostileExcept({0});
         return result;
     }
-    dlg->actionIndex = standin::HostileAny();
-    dlg->makeDefault = standin::HostileAny();
-    return standin::HostileExcept({kDialogOk});
+    dlg->actionIndex = HostileAny();
+    dlg->makeDefault = HostileAny();
+    return HostileExcept({kDialogOk});
 }
 
 int32_t Construct(HotSyncActionDlg *dlg, void *parent) {
@@ -231,39 +203,63 @@ int32_t Construct(HotSyncActionDlg *dlg, void *parent) {
     dlg->impl = new DialogImpl();
     ++LiveDialogs();
     // The switch and the index start as the library likes; the caller sets the index.
-    if (standin::Hostile()) {
-        dlg->actionIndex = standin::HostileAny();
-        dlg->makeDefault = standin::HostileAny();
+    if (Hostile()) {
+        dlg->actionIndex = HostileAny();
+        dlg->makeDefault = HostileAny();
     }
     return 0;
 }
 
 }  // namespace
 
-void standin::ResetDialogs() { LiveDialogs() = 0; }
+void ResetAnswers() { Answers() = AnswerList(); }
+void ResetDialogs() { LiveDialogs() = 0; }
+
+}  // namespace standin
 
 extern "C" {
+
+void StandinSetAnswers(const char *answers) {
+    standin::Answers().tokens = standin::ParseList(answers ? answers : "");
+    standin::Answers().next = 0;
+}
+
+void StandinSetTerminalAnswers(int enabled) { standin::Answers().terminal = enabled != 0; }
+
+int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style) {
+    // Windows shows "Error" for a missing caption.
+    std::string title = caption ? caption : "Error";
+    std::string body = text ? text : "";
+    auto outcome = [](int32_t answer, bool injected) { return injected ? 0 : answer; };
+    return standin::Call("MessageBoxA", [&] { return standin::ShowBox(title, body, style); },
+                         outcome, owner ? "owner" : "(null)", text, caption, style);
+}
+
 
 int32_t HS_CALL InitPdcmn5DLL(void) {
     return standin::Call("InitPdcmn5DLL", [] { return 0; }, standin::Unexamined);
 }
 
 int32_t HS_CALL ConstructHotSyncActionDlg(HotSyncActionDlg *dlg, void *parent) {
-    return standin::Call("ConstructHotSyncActionDlg", [=] { return Construct(dlg, parent); },
-                         standin::Status(), parent ? "parent" : "(null)");
+    return standin::Call(
+        "ConstructHotSyncActionDlg", [=] { return standin::Construct(dlg, parent); },
+        standin::Status(), parent ? "parent" : "(null)");
 }
 
 int32_t HS_CALL RunHotSyncActionDlg(HotSyncActionDlg *dlg) {
     auto outcome = [=](int32_t status, bool injected) {
-        return injected ? standin::FailureStatus(status, kDialogOk) : HostileOutcome(status, dlg);
+        if (injected) return standin::FailureStatus(status, kDialogOk);
+        return standin::HostileOutcome(status, dlg);
     };
     // What the dialog showed, then the action and switch it left.
     const HotSyncActionDlg shown = dlg ? *dlg : HotSyncActionDlg{};
-    return standin::Call("RunHotSyncActionDlg", [=] { return RunDialog(dlg); }, outcome, [=] {
+    auto described = [=] {
         if (!dlg) return standin::Described("(null)");
         return standin::Described(shown.conduitName, shown.actionIndex, shown.makeDefault,
                                   dlg->actionIndex, dlg->makeDefault);
-    });
+    };
+    return standin::Call("RunHotSyncActionDlg", [=] { return standin::RunDialog(dlg); }, outcome,
+                         described);
 }
 
 // Cannot report a failure: a fault is counted and traced, and the dialog is
@@ -271,9 +267,9 @@ int32_t HS_CALL RunHotSyncActionDlg(HotSyncActionDlg *dlg) {
 void HS_CALL DestroyHotSyncActionDlg(HotSyncActionDlg *dlg) {
     auto destroy = [=] {
         if (dlg && dlg->impl) {
-            delete static_cast<DialogImpl *>(dlg->impl);
+            delete static_cast<standin::DialogImpl *>(dlg->impl);
             dlg->impl = nullptr;
-            --LiveDialogs();
+            --standin::LiveDialogs();
         }
         return 0;
     };
@@ -281,6 +277,6 @@ void HS_CALL DestroyHotSyncActionDlg(HotSyncActionDlg *dlg) {
     standin::Call("DestroyHotSyncActionDlg", destroy, outcome);
 }
 
-int StandinLiveDialogCount(void) { return LiveDialogs(); }
+int StandinLiveDialogCount(void) { return standin::LiveDialogs(); }
 
 }  // extern "C"

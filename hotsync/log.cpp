@@ -1,12 +1,8 @@
-// HotSync log of the stand-in. Entries stay in memory for the tests and, when
-// a log file is chosen, are appended to it one per line as
-// "<activity>\t<text>\n", the text escaped as in the trace (trace.h).
-//
-// StandinSetLogFile(path) chooses the file; a null or empty path goes back to
-// HOTSYNC_LOG, read at the next entry (unset or empty: no file). An entry that
-// cannot be appended to the file is still kept in memory and the call answers
-// kStandinErrIo. A null text or format answers kStandinErrBadArgument and
-// records nothing. The flag argument is ignored.
+// HotSync log of the stand-in. Entries stay in memory for the tests and are
+// appended to the log file (StandinSetLogFile, else HOTSYNC_LOG; none when
+// both are empty) as "<activity>\t<text>\n", the text escaped as in the
+// trace. An entry the file does not take is still kept, and answers
+// kStandinErrIo; a null text or format records nothing. The flag is ignored.
 #include <stdarg.h>
 #include <stdio.h>
 
