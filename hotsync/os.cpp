@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "standin.h"
+
 namespace standin {
 namespace os {
 
@@ -15,19 +17,19 @@ namespace {
 // Unbuffered, so that the bytes go out in one write.
 int WriteFile(const std::string &path, const char *mode, const void *data, size_t size) {
     FILE *f = fopen(path.c_str(), mode);
-    if (f == nullptr) return -1;
+    if (f == nullptr) return kStandinErrIo;
     setvbuf(f, nullptr, _IONBF, 0);
     bool written = fwrite(data, 1, size, f) == size;
     if (fclose(f) != 0) written = false;
-    return written ? 0 : -1;
+    return written ? 0 : kStandinErrIo;
 }
 
 }  // namespace
 
 int ReadAll(const std::string &path, std::string *bytes) {
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr) return -1;
     bytes->clear();
+    FILE *f = fopen(path.c_str(), "rb");
+    if (f == nullptr) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
     // One allocation for the whole file instead of a growing string's copies.
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);
@@ -37,7 +39,8 @@ int ReadAll(const std::string &path, std::string *bytes) {
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
     bool failed = ferror(f) != 0;
     fclose(f);
-    return failed ? -1 : 0;
+    if (failed) bytes->clear();
+    return failed ? kStandinErrIo : 0;
 }
 
 int WriteAll(const std::string &path, const void *data, size_t size) {
@@ -45,10 +48,7 @@ int WriteAll(const std::string &path, const void *data, size_t size) {
     int status = WriteFile(temporary, "wb", data, size);
     std::error_code error;
     if (status == 0) std::filesystem::rename(temporary, path, error);
-    if (status == 0 && error) {
-        errno = error.value();
-        status = -1;
-    }
+    if (error) status = kStandinErrIo;
     if (status != 0) remove(temporary.c_str());
     return status;
 }

@@ -1,7 +1,6 @@
 // .pdb reader and writer, in the layout pdb.h describes.
 #include "pdb.h"
 
-#include <errno.h>
 #include <string.h>
 #include <time.h>
 
@@ -142,8 +141,8 @@ int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
 
 int32_t PdbLoad(const std::string &path, PdbDatabase *db) {
     std::string bytes;
-    if (standin::os::ReadAll(path, &bytes) != 0)
-        return errno == ENOENT ? int32_t{kSyncErrDatabaseMissing} : int32_t{kStandinErrIo};
+    int32_t status = standin::os::ReadAll(path, &bytes);
+    if (status != 0) return status == kStandinErrNotFound ? kSyncErrDatabaseMissing : status;
     return PdbParse(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), db);
 }
 
@@ -151,5 +150,5 @@ int32_t PdbSave(const std::string &path, const PdbDatabase &db) {
     std::vector<uint8_t> image;
     int32_t status = PdbSerialize(db, &image);
     if (status != 0) return status;
-    return standin::os::WriteAll(path, image.data(), image.size()) == 0 ? 0 : kStandinErrIo;
+    return standin::os::WriteAll(path, image.data(), image.size());
 }

@@ -3,7 +3,6 @@
 #include "root.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <filesystem>
@@ -102,7 +101,7 @@ int LoadEntries(const std::string &path, int (*fromSection)(const IniSection &, 
     std::string text;
     std::vector<IniSection> sections;
     size_t line = 0;
-    int status = ReadFileText(path, &text);
+    int status = os::ReadAll(path, &text);
     if (status == 0) status = ParseIni(text, &sections, &line);
     if (status == kStandinErrNotFound) status = 0;
     for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
@@ -161,16 +160,6 @@ const std::string *FindIniValue(const IniSection &section, const std::string &ke
     return found;
 }
 
-int ReadFileText(const std::string &path, std::string *text) {
-    if (os::ReadAll(path, text) == 0) return 0;
-    text->clear();
-    return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
-}
-
-int WriteFileAtomic(const std::string &path, const std::string &text) {
-    return os::WriteAll(path, text.data(), text.size()) == 0 ? 0 : kStandinErrIo;
-}
-
 std::string PosixPath(const std::string &path) {
     std::string result = path;
     for (char &c : result) {
@@ -197,7 +186,7 @@ int SaveUsers(const std::string &root, const std::vector<UserEntry> &users) {
                              {"id", std::to_string(user.id)},
                              {"directory", user.directory}}});
     }
-    return WriteFileAtomic(root + "/" + kUsersFile, FormatIni(sections));
+    return os::WriteAll(root + "/" + kUsersFile, FormatIni(sections));
 }
 
 int AddUser(const std::string &root, const UserEntry &user) {
@@ -242,7 +231,7 @@ int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &condu
         }
         sections.push_back(section);
     }
-    return WriteFileAtomic(root + "/" + kConduitsFile, FormatIni(sections));
+    return os::WriteAll(root + "/" + kConduitsFile, FormatIni(sections));
 }
 
 ConduitEntry *FindConduit(std::vector<ConduitEntry> *conduits, const std::string &creator) {
@@ -256,7 +245,7 @@ std::string QueuePath(const std::string &root, const UserEntry &user) {
 int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::string> *paths) {
     paths->clear();
     std::string text;
-    int status = ReadFileText(QueuePath(root, user), &text);
+    int status = os::ReadAll(QueuePath(root, user), &text);
     if (status == kStandinErrNotFound) return 0;
     if (status != 0) return status;
     for (const std::string &line : Split(text, '\n')) {
@@ -268,10 +257,10 @@ int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::s
 int AppendQueue(const std::string &root, const UserEntry &user, const std::string &path) {
     if (path.empty() || !FitsOnOneLine(path)) return kStandinErrBadArgument;
     std::string text;
-    int status = ReadFileText(QueuePath(root, user), &text);
+    int status = os::ReadAll(QueuePath(root, user), &text);
     if (status != 0 && status != kStandinErrNotFound) return status;
     if (!text.empty() && text.back() != '\n') text += "\n";
-    return WriteFileAtomic(QueuePath(root, user), text + path + "\n");
+    return os::WriteAll(QueuePath(root, user), text + path + "\n");
 }
 
 int ClearQueue(const std::string &root, const UserEntry &user) {

@@ -33,9 +33,7 @@ int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t 
 std::string FormatIni(const std::vector<IniSection> &sections);
 const std::string *FindIniValue(const IniSection &section, const std::string &key);
 
-// ---- Files: kStandinErrNotFound when there is none, else kStandinErrIo.
-int ReadFileText(const std::string &path, std::string *text);
-int WriteFileAtomic(const std::string &path, const std::string &text);
+// ---- Files (whole files are read and written with os.h)
 // Backslashes become '/', so a path built the Windows way names a POSIX file.
 std::string PosixPath(const std::string &path);
 // The root as an absolute path without a trailing '/': StandinSetRoot, else

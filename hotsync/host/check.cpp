@@ -12,6 +12,7 @@
 #include "camera_record.h"
 #include "host.h"
 #include "host_os.h"
+#include "os.h"
 #include "standin.h"
 
 namespace host {
@@ -282,7 +283,7 @@ size_t FirstDifferentLine(const std::string &a, const std::string &b) {
 
 int RunCheck(const std::string &file) {
     std::string content;
-    int status = standin::ReadFileText(file, &content);
+    int status = standin::os::ReadAll(file, &content);
     if (status == kStandinErrNotFound) return Error("no file " + file);
     if (status != 0) return Error("cannot read " + file);
     std::string written;

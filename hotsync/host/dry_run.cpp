@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <set>
 
+#include "os.h"
 #include "pdb.h"
 #include "standin.h"
 #include "sync_run.h"
@@ -28,7 +29,7 @@ int CopyFolder(const std::string &from, const std::string &to) {
 bool SameBytes(const std::string &a, const std::string &b) {
     std::string left;
     std::string right;
-    return standin::ReadFileText(a, &left) == 0 && standin::ReadFileText(b, &right) == 0 &&
+    return standin::os::ReadAll(a, &left) == 0 && standin::os::ReadAll(b, &right) == 0 &&
            left == right;
 }
 
@@ -146,7 +147,7 @@ int DiffHandheld(const std::string &original, const std::string &copy) {
 std::vector<std::string> Lines(const std::string &path) {
     std::string text;
     std::vector<std::string> lines;
-    if (standin::ReadFileText(path, &text) != 0) return lines;
+    if (standin::os::ReadAll(path, &text) != 0) return lines;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "os.h"
 #include "standin.h"
 #include "sync_run.h"
 
@@ -78,7 +79,7 @@ int RunLog(const GlobalOptions &options, const std::string &user, bool lastOnly)
     if (status != kExitOk) return status;
     const std::string path = UserLogPath(context);
     std::string content;
-    int read = standin::ReadFileText(path, &content);
+    int read = standin::os::ReadAll(path, &content);
     if (read == kStandinErrNotFound) {
         std::printf("No HotSync log yet for \"%s\" (%s).\n", ToTerminal(context.user.name).c_str(),
                     path.c_str());

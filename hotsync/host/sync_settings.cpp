@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "host.h"
+#include "os.h"
 #include "standin.h"
 
 namespace host {
@@ -29,7 +30,7 @@ bool ParseType(const std::string &text, int32_t *type) {
 int ReadSections(const std::string &path, std::vector<standin::IniSection> *sections,
                  std::string *error) {
     std::string text;
-    int status = standin::ReadFileText(path, &text);
+    int status = standin::os::ReadAll(path, &text);
     if (status == kStandinErrNotFound) return kExitOk;
     if (status != 0) {
         *error = "cannot read " + path;
@@ -89,7 +90,7 @@ int SaveStoredSyncType(const std::string &path, const std::string &creator,
         placed = true;
     }
     if (!placed) sections.push_back(replacement);
-    if (standin::WriteFileAtomic(path, standin::FormatIni(sections)) != 0) {
+    if (standin::os::WriteAll(path, standin::FormatIni(sections)) != 0) {
         *error = "cannot write " + path;
         return kExitError;
     }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "os.h"
 #include "setup_standin_fixture.h"
 
 namespace fs = std::filesystem;
@@ -102,13 +103,13 @@ TEST_F(StandinRootFiles, QueueAppendsLinesAndClears) {
 }
 
 TEST_F(StandinRootFiles, AtomicWriteLeavesNoTemporaryFile) {
-    ASSERT_EQ(standin::WriteFileAtomic((scratch_ / "f").string(), "one"), 0);
-    ASSERT_EQ(standin::WriteFileAtomic((scratch_ / "f").string(), "two"), 0);
+    ASSERT_EQ(standin::os::WriteAll((scratch_ / "f").string(), "one"), 0);
+    ASSERT_EQ(standin::os::WriteAll((scratch_ / "f").string(), "two"), 0);
     EXPECT_EQ(ReadAll(scratch_ / "f"), "two");
     size_t entries = 0;
     for (const auto &entry : fs::directory_iterator(scratch_)) entries += entry.path() != scratch_ / "f";
     EXPECT_EQ(entries, 0u);
-    EXPECT_NE(standin::WriteFileAtomic((scratch_ / "missing" / "f").string(), "x"), 0);
+    EXPECT_NE(standin::os::WriteAll((scratch_ / "missing" / "f").string(), "x"), 0);
 }
 
 TEST_F(StandinRootFiles, CopyToCallerNeverWritesPastTheSize) {
