@@ -36,8 +36,7 @@ FaultTable &Table() {
 bool ApplyFailEntry(const std::string &entry) {
     std::vector<std::string> parts = standin::Split(entry, ':');
     if (parts.size() < 3 || parts.size() > 4 || parts[0].empty()) return false;
-    long long nth = 0;
-    long long status = 0;
+    long long nth = 0, status = 0;
     if (!standin::ParseInteger(parts[1], 0, 1, INT32_MAX, &nth)) return false;
     // Statuses are 32-bit; accept unsigned spellings such as 0xFFFFFFFF too.
     if (!standin::ParseInteger(parts[2], 0, INT32_MIN, UINT32_MAX, &status)) return false;

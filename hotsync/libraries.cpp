@@ -30,11 +30,6 @@ std::vector<standin::UserEntry> Users(int32_t *status) {
     return users;
 }
 
-int32_t UserCount() {
-    int32_t status = 0;
-    return static_cast<int32_t>(Users(&status).size());
-}
-
 int32_t UserId(int32_t index, uint32_t *userId) {
     if (!userId) return kStandinErrBadArgument;
     int32_t status = 0;
@@ -149,7 +144,11 @@ int32_t Queue(const char *userName, const char *path) {
 extern "C" {
 
 int32_t HS_CALL GetHotSyncUserCount(void) {
-    return standin::Call("GetHotSyncUserCount", UserCount, HostileCount);
+    auto count = [] {
+        int32_t status = 0;
+        return static_cast<int32_t>(Users(&status).size());
+    };
+    return standin::Call("GetHotSyncUserCount", count, HostileCount);
 }
 
 int32_t HS_CALL GetHotSyncUserId(int32_t index, uint32_t *userId) {

@@ -1,6 +1,5 @@
-// Sync manager of the stand-in: the handheld is a folder of .pdb files.
-//
-// What callers may rely on is in README.md ("The sync manager").
+// Sync manager of the stand-in: the handheld is a folder of .pdb files. What
+// callers may rely on is in README.md ("The sync manager").
 #include <string.h>
 
 #include <algorithm>
@@ -68,10 +67,9 @@ bool IsOpen(const std::string &name) {
 bool HandleInUse(uint32_t handle) { return Manager().open.count(static_cast<uint8_t>(handle)); }
 
 bool ValidName(const char *name) {
-    size_t length = strnlen(name, kPdbNameSize);
-    if (length == 0 || length == kPdbNameSize) return false;
-    if (memchr(name, '/', length) != nullptr) return false;
-    return strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+    const size_t length = strnlen(name, kPdbNameSize);
+    return length != 0 && length != kPdbNameSize && memchr(name, '/', length) == nullptr &&
+           strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
 }
 
 std::string PathOf(const std::string &name) { return HandheldDir() + "/" + name + ".pdb"; }
@@ -118,10 +116,9 @@ int32_t CheckNewOpen(const char *name) {
 }
 
 int32_t CheckWriteRequest(const SyncRecordRequest *req) {
-    if (req->category < 0 || req->category > kMaxCategory) return kStandinErrBadArgument;
-    if (req->recordId > kMaxUniqueId) return kStandinErrBadArgument;
-    if (req->buffer == nullptr && req->recordSize != 0) return kStandinErrBadArgument;
-    return 0;
+    const bool valid = req->category >= 0 && req->category <= kMaxCategory &&
+                       req->recordId <= kMaxUniqueId && (req->buffer || req->recordSize == 0);
+    return valid ? 0 : kStandinErrBadArgument;
 }
 
 uint8_t StoredAttributes(const SyncRecordRequest *req) {

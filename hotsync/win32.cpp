@@ -21,11 +21,10 @@ uint32_t GetCurrent(uint32_t length, char *buffer) {
     std::error_code error;
     const std::string directory = fs::current_path(error).string();
     if (error || directory.empty()) return 0;
-    if (!buffer || directory.size() + 1 > length) {
-        return static_cast<uint32_t>(directory.size() + 1);
-    }
-    std::memcpy(buffer, directory.c_str(), directory.size() + 1);
-    return static_cast<uint32_t>(directory.size());
+    const uint32_t needed = static_cast<uint32_t>(directory.size() + 1);
+    if (!buffer || needed > length) return needed;
+    std::memcpy(buffer, directory.c_str(), needed);
+    return needed - 1;
 }
 
 // Replaces the target whole, so a half-written copy never stays behind.
