@@ -33,7 +33,7 @@ int ParseIni(const std::string &text, std::vector<IniSection> *sections, size_t 
 std::string FormatIni(const std::vector<IniSection> &sections);
 const std::string *FindIniValue(const IniSection &section, const std::string &key);
 
-// ---- Files (whole files are read and written with os.h)
+// ---- Paths
 // Backslashes become '/', so a path built the Windows way names a POSIX file.
 std::string PosixPath(const std::string &path);
 // The root as an absolute path without a trailing '/': StandinSetRoot, else
