@@ -3,7 +3,6 @@
 // through each call a program makes (fail the 1st, then the 2nd, ... until
 // none fires). HOTSYNC_FAIL fills it when the library is loaded.
 #include <climits>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,14 +48,10 @@ bool ApplyFailEntry(const std::string &entry) {
 
 // Faults named in the environment hold from the first call on, whichever
 // operation comes first, so they are applied when the library is loaded.
-struct EnvironmentFaults {
-    EnvironmentFaults() {
-        const char *list = std::getenv("HOTSYNC_FAIL");
-        if (list && *list) StandinApplyFailList(list);
-    }
-};
-
-const EnvironmentFaults kEnvironmentFaults;
+const bool kEnvironmentFaults = [] {
+    const std::string list = standin::Environment("HOTSYNC_FAIL");
+    return list.empty() || StandinApplyFailList(list.c_str()) == 0;
+}();
 
 }  // namespace
 
