@@ -20,15 +20,12 @@ uint32_t Get32(const uint8_t *p) {
            static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
-void Set16(uint8_t *p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v >> 8);
-    p[1] = static_cast<uint8_t>(v);
+// Big-endian, as the handheld keeps its numbers.
+void SetBytes(uint8_t *p, size_t count, uint32_t v) {
+    for (size_t i = count; i-- > 0; v >>= 8) p[i] = static_cast<uint8_t>(v);
 }
-
-void Set32(uint8_t *p, uint32_t v) {
-    Set16(p, static_cast<uint16_t>(v >> 16));
-    Set16(p + 2, static_cast<uint16_t>(v));
-}
+void Set16(uint8_t *p, uint16_t v) { SetBytes(p, 2, v); }
+void Set32(uint8_t *p, uint32_t v) { SetBytes(p, 4, v); }
 
 // The header's 32-bit fields that the database keeps, at their offsets.
 const std::pair<size_t, uint32_t PdbDatabase::*> kHeaderWords[] = {

@@ -145,9 +145,8 @@ std::string FormatIni(const std::vector<IniSection> &sections) {
     for (const IniSection &section : sections) {
         if (!text.empty()) text += "\n";
         text += "[" + section.name + "]\n";
-        for (const IniEntry &entry : section.entries) {
+        for (const IniEntry &entry : section.entries)
             text += entry.key + " = " + entry.value + "\n";
-        }
     }
     return text;
 }
@@ -160,12 +159,9 @@ const std::string *FindIniValue(const IniSection &section, const std::string &ke
     return found;
 }
 
-std::string PosixPath(const std::string &path) {
-    std::string result = path;
-    for (char &c : result) {
-        if (c == '\\') c = '/';
-    }
-    return result;
+std::string PosixPath(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
 }
 
 const std::string &RootPath() { return Chosen(Root(), DefaultRoot); }
