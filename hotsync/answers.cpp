@@ -80,22 +80,15 @@ const std::vector<Button> kButtons[] = {
     {{"Yes", kIdYes}, {"No", kIdNo}},
     {{"Retry", 4}, {"Cancel", kIdCancel}}};
 
-std::string ButtonLine(const std::vector<Button> &buttons, size_t defaultIndex) {
-    std::string line;
-    for (size_t i = 0; i < buttons.size(); ++i) {
-        if (i) line += " | ";
-        line += buttons[i].name;
-        if (i == defaultIndex) line += " (default)";
-    }
-    return line;
-}
-
 int32_t ShowBox(const std::string &title, const std::string &text, uint32_t style) {
     const size_t type = style & 0xF;
     const std::vector<Button> &buttons = kButtons[type < std::size(kButtons) ? type : 0];
     size_t defaultIndex = (style >> 8) & 0xF;
     if (defaultIndex >= buttons.size()) defaultIndex = 0;
-    const std::string line = ButtonLine(buttons, defaultIndex);
+    std::string line;
+    for (size_t i = 0; i < buttons.size(); ++i)
+        line += (i ? " | " : "") + std::string(buttons[i].name) +
+                (i == defaultIndex ? " (default)" : "");
     WriteStderr("\n[" + title + "] " + text + "\n  buttons: " + line + "\n");
     // "enter" and "" pick the default.
     size_t chosen = defaultIndex;
