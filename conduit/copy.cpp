@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "camera_record.h"
 
@@ -122,11 +120,11 @@ int32_t ExportToTempFile(uint8_t db, const char *tempPath) {
     return status;
 }
 
+// An ANSI call: a path in the ANSI code page reaches the file the ANSI fopen
+// made, whatever C locale the host left the runtime in.
 int32_t ReplaceDesktopFile(const char *tempPath, const char *targetPath) {
-    std::error_code error;
-    std::filesystem::rename(tempPath, targetPath, error);
-    if (!error) return 0;
-    LogAddFormattedEntry(kLogActivityError, 0, "rename(%s) failed", targetPath);
+    if (MoveFileExA(tempPath, targetPath, kMoveFileReplaceExisting) != 0) return 0;
+    LogAddFormattedEntry(kLogActivityError, 0, "MoveFileExA(%s) failed", targetPath);
     std::remove(tempPath);
     return kConduitErrDesktopFile;
 }

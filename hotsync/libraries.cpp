@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hostile.h"
+#include "os.h"
 #include "root.h"
 #include "standin.h"
 #include "trace.h"
@@ -71,7 +72,7 @@ int32_t HotSyncDirectory(char *directory, uint32_t *size) {
     if (!directory || !size) return kStandinErrBadArgument;
     const std::string &root = standin::RootPath();
     std::error_code error;
-    if (!std::filesystem::is_directory(root, error)) return kStandinErrNotFound;
+    if (!std::filesystem::is_directory(standin::os::FsPath(root), error)) return kStandinErrNotFound;
     return standin::CopyToCaller(root, directory, size);
 }
 
@@ -136,7 +137,7 @@ int32_t Queue(const char *userName, const char *path) {
     const standin::UserEntry *user = standin::FindUserByName(users, userName);
     if (!user) return kStandinErrNotFound;
     // The path names a file to pick up later, so it is kept in POSIX form.
-    return standin::AppendQueue(root, *user, standin::PosixPath(path));
+    return standin::AppendQueue(root, *user, standin::os::NativePath(path));
 }
 
 }  // namespace

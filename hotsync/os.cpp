@@ -32,7 +32,7 @@ int ReadAll(const std::string &path, std::string *bytes) {
     if (f == nullptr) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
     // One allocation for the whole file instead of a growing string's copies.
     std::error_code error;
-    const uintmax_t size = std::filesystem::file_size(path, error);
+    const uintmax_t size = std::filesystem::file_size(FsPath(path), error);
     if (!error) bytes->reserve(static_cast<size_t>(size));
     char chunk[65536];
     size_t n = 0;
@@ -47,7 +47,7 @@ int WriteAll(const std::string &path, const void *data, size_t size) {
     const std::string temporary = path + ".tmp";
     int status = WriteFile(temporary, "wb", data, size);
     std::error_code error;
-    if (status == 0) std::filesystem::rename(temporary, path, error);
+    if (status == 0) std::filesystem::rename(FsPath(temporary), FsPath(path), error);
     if (error) status = kStandinErrIo;
     if (status != 0) remove(temporary.c_str());
     return status;
@@ -60,7 +60,7 @@ int Append(const std::string &path, const std::string &text) {
 // A Windows path that starts at a root or a drive counts too, for the DLLs.
 bool IsAbsolutePath(const std::string &path) {
     return !path.empty() && (path[0] == '/' || path[0] == '\\' ||
-                             std::filesystem::path(path).is_absolute());
+                             FsPath(path).is_absolute());
 }
 
 bool StandardInputIsTerminal() { return isatty(0) == 1; }

@@ -2,13 +2,15 @@
  * The stand-in's whole files, in binary, with nothing but stdio and
  * std::filesystem, so the Linux library and the Windows DLLs share them.
  * Each answers 0, kStandinErrNotFound when there is no such file, or
- * kStandinErrIo.
+ * kStandinErrIo. The path conversions below are each platform's own
+ * (os_posix.cpp, os_win32.cpp).
  */
 #ifndef LENSFOLIO_HOTSYNC_OS_H
 #define LENSFOLIO_HOTSYNC_OS_H
 
 #include <stddef.h>
 
+#include <filesystem>
 #include <string>
 
 namespace standin {
@@ -24,6 +26,17 @@ inline int WriteAll(const std::string &path, const std::string &bytes) {
 // Appends `text` with one write, creating the file if needed.
 int Append(const std::string &path, const std::string &text);
 bool IsAbsolutePath(const std::string &path);
+
+// A path as this platform's file calls take it. The setup programs build
+// Windows paths, so on Linux each backslash becomes '/'. On Windows the path
+// stays as it is: in a double-byte code page a backslash byte may be the
+// second half of a letter.
+std::string NativePath(std::string path);
+// std::filesystem's view of a narrow path, and back. Its own conversion
+// follows the C runtime's locale, which a host may have left at "C"; these
+// take the ANSI code page on Windows, as the A calls and fopen do.
+std::filesystem::path FsPath(const std::string &path);
+std::string FsString(const std::filesystem::path &path);
 bool StandardInputIsTerminal();
 
 }  // namespace os

@@ -35,7 +35,7 @@ std::string Absolute(const std::string &path) {
     std::string result = path;
     std::error_code error;
     if (!os::IsAbsolutePath(result))
-        result = std::filesystem::current_path(error).string() + "/" + result;
+        result = os::FsString(std::filesystem::current_path(error)) + "/" + result;
     while (result.size() > 1 && result.back() == '/') result.pop_back();
     return result;
 }
@@ -159,11 +159,6 @@ const std::string *FindIniValue(const IniSection &section, const std::string &ke
     return found;
 }
 
-std::string PosixPath(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
 const std::string &RootPath() { return Chosen(Root(), DefaultRoot); }
 
 int LoadUsers(const std::string &root, std::vector<UserEntry> *users) {
@@ -195,7 +190,7 @@ int AddUser(const std::string &root, const UserEntry &user) {
     }
     users.push_back(user);
     std::error_code error;
-    std::filesystem::create_directory(root + "/" + user.directory, error);
+    std::filesystem::create_directory(os::FsPath(root + "/" + user.directory), error);
     return error ? kStandinErrIo : SaveUsers(root, users);
 }
 
@@ -261,7 +256,7 @@ int AppendQueue(const std::string &root, const UserEntry &user, const std::strin
 
 int ClearQueue(const std::string &root, const UserEntry &user) {
     std::error_code error;
-    std::filesystem::remove(QueuePath(root, user), error);
+    std::filesystem::remove(os::FsPath(QueuePath(root, user)), error);
     return error ? kStandinErrIo : 0;
 }
 

@@ -34,8 +34,6 @@ std::string FormatIni(const std::vector<IniSection> &sections);
 const std::string *FindIniValue(const IniSection &section, const std::string &key);
 
 // ---- Paths
-// Backslashes become '/', so a path built the Windows way names a POSIX file.
-std::string PosixPath(std::string path);
 // The root as an absolute path without a trailing '/': StandinSetRoot, else
 // HOTSYNC_ROOT at first use, else $HOME/.hotsync.
 const std::string &RootPath();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "hostile.h"
+#include "os.h"
 #include "pdb.h"
 #include "standin.h"
 #include "trace.h"
@@ -166,7 +167,7 @@ int32_t CreateDB(SyncCreateRequest *request) {
     od.path = PathOf(name);
     od.mode = kOpenRead | kOpenWrite | kOpenShowSecret;
     std::error_code error;
-    if (std::filesystem::exists(od.path, error)) return kStandinErrExists;
+    if (std::filesystem::exists(standin::os::FsPath(od.path), error)) return kStandinErrExists;
     if (error) return kStandinErrIo;
     PdbDatabase &db = od.db;
     memcpy(db.name, name.data(), name.size());

@@ -30,7 +30,7 @@ uint32_t GetCurrent(uint32_t length, char *buffer) {
 // Replaces the target whole, so a half-written copy never stays behind.
 int32_t Copy(const char *source, const char *target, bool failIfExists) {
     if (!source || !target) return 0;
-    std::string from = standin::PosixPath(source), to = standin::PosixPath(target), bytes;
+    std::string from = standin::os::NativePath(source), to = standin::os::NativePath(target), bytes;
     std::error_code error;
     if (failIfExists && fs::exists(to, error)) return 0;
     if (standin::os::ReadAll(from, &bytes) != 0) return 0;
@@ -42,7 +42,7 @@ template <typename Work, typename... More>
 int32_t PathCall(const char *operation, const char *path, Work work, const More &...more) {
     auto call = [=] {
         std::error_code error;
-        return path && work(fs::path(standin::PosixPath(path)), error) ? 1 : 0;
+        return path && work(fs::path(standin::os::NativePath(path)), error) ? 1 : 0;
     };
     return standin::Call(operation, call, standin::YesOrNo, path, more...);
 }
@@ -94,6 +94,18 @@ int32_t WIN_CALL RemoveDirectoryA(const char *path) {
         return fs::is_directory(p, e) && fs::remove(p, e);
     };
     return PathCall("RemoveDirectoryA", path, remove);
+}
+
+// Without kMoveFileReplaceExisting an existing target makes it fail, as on
+// Windows; with it, rename(2) replaces the target in one step.
+int32_t WIN_CALL MoveFileExA(const char *existing, const char *target, uint32_t flags) {
+    auto move = [=](const fs::path &from, std::error_code &e) {
+        const fs::path to(standin::os::NativePath(target));
+        if (!(flags & kMoveFileReplaceExisting) && fs::exists(to, e)) return false;
+        fs::rename(from, to, e);
+        return !e;
+    };
+    return PathCall("MoveFileExA", target ? existing : nullptr, move, target, flags);
 }
 
 // Sleep and GetFocus cannot report a failure: a fault is counted and traced,

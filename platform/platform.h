@@ -1,7 +1,7 @@
 /*
  * The whole surface through which Lensfolio reaches its platform: the HotSync
  * desktop libraries, the conduit interface the HotSync Manager calls, and the
- * handful of Windows calls the setup programs make.
+ * handful of Windows calls the conduit and the setup programs make.
  *
  * Declarations only. The build links either the real libraries (Windows,
  * bound by ordinal through the .def files beside this header) or our own
@@ -241,11 +241,16 @@ enum {
 
 enum { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
+enum { kMoveFileReplaceExisting = 0x1 };
+
 uint32_t WIN_CALL GetCurrentDirectoryA(uint32_t length, char *buffer);
 int32_t WIN_CALL CreateDirectoryA(const char *path, void *security);
 int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failIfExists);
 int32_t WIN_CALL DeleteFileA(const char *path);
 int32_t WIN_CALL RemoveDirectoryA(const char *path);
+/* Non-zero on success. With kMoveFileReplaceExisting the target is replaced
+ * in one step: a reader sees the old file or the new one, never neither. */
+int32_t WIN_CALL MoveFileExA(const char *existing, const char *target, uint32_t flags);
 void WIN_CALL Sleep(uint32_t milliseconds);
 void *WIN_CALL GetFocus(void);
 int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style);

@@ -2,7 +2,9 @@
 # Checks the packages that scripts/package.sh wrote into build/package/:
 # - the Windows zip holds exactly Lenfol.dll, installer.exe, uninstaller.exe
 #   and README.txt (ASCII, CR LF), and its PE files pass the import and
-#   export checks and the version test that build/mingw/bin passes;
+#   export checks and the version test that build/mingw/bin passes, they load
+#   on Windows XP SP3 (../shared/tools/xp-compat: no import NT 5.1 lacks, a
+#   subsystem version of at most 5.1), and Lenfol.dll is at most 200 KiB;
 # - the source archive holds exactly the files git tracks, and the README's
 #   two commands work in it, unpacked in a scratch folder;
 # - that build, installed into a scratch prefix and moved away, with the
@@ -60,6 +62,11 @@ for pe in Lenfol.dll installer.exe uninstaller.exe; do
 done
 check "import and export tables (windows/tests/check_pe_tables.sh)" \
   bash windows/tests/check_pe_tables.sh "$objdump" "$scratch/zip"
+xp_compat="$repo/../shared/tools/xp-compat/run.sh"
+check "the three PE files load on Windows XP SP3 (xp-compat)" \
+  bash "$xp_compat" "$scratch/zip/Lenfol.dll" "$scratch/zip/installer.exe" "$scratch/zip/uninstaller.exe"
+lenfol_size="$(stat -c %s "$scratch/zip/Lenfol.dll")"
+check "Lenfol.dll is at most 200 KiB ($lenfol_size bytes)" test "$lenfol_size" -le 204800
 check "version resource (version_test under Wine)" \
   env LENFOL_DLL_DIR="Z:${scratch//\//\\}\\zip" \
   bash windows/wine/run.sh build/mingw/tests/version_test.exe

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$PWD/build/package"
 
-bash scripts/deps.sh git g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+bash scripts/deps.sh git g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j2 --target Lenfol installer uninstaller >/dev/null
 cpack --config build/mingw/CPackConfig.cmake -D CPACK_OUTPUT_FILE_PREFIX="$out"

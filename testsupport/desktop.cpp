@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "files.h"
+#include "os.h"
 #include "standin.h"
 
 standin::ConduitEntry LenfolRegistration(const std::string &library) {
@@ -24,7 +25,7 @@ standin::UserEntry AddUserDir(const std::string &root, const std::string &name, 
                               const std::string &directory) {
     const standin::UserEntry user{name, id, directory};
     std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(root) / directory, ignored);
+    std::filesystem::create_directories(standin::os::FsPath(root + "/" + directory), ignored);
     EXPECT_EQ(standin::AddUser(root, user), 0) << name;
     return user;
 }

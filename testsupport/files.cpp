@@ -7,6 +7,8 @@
 #include <random>
 #include <sstream>
 
+#include "os.h"
+
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir(const std::string &prefix, const fs::path &parent) {
@@ -45,7 +47,7 @@ void WriteAll(const fs::path &path, const std::string &content) {
 std::vector<std::string> ListTree(const fs::path &directory) {
     std::vector<std::string> entries;
     for (const fs::directory_entry &entry : fs::recursive_directory_iterator(directory))
-        entries.push_back(fs::relative(entry.path(), directory).string());
+        entries.push_back(standin::os::FsString(fs::relative(entry.path(), directory)));
     std::sort(entries.begin(), entries.end());
     return entries;
 }

@@ -29,7 +29,8 @@ private:
 std::string ReadAll(const std::filesystem::path &path);
 // Replaces the file, making its folder first; a failed write fails the test.
 void WriteAll(const std::filesystem::path &path, const std::string &content);
-// Every file and folder below `directory`, relative, sorted.
+// Every file and folder below `directory`, relative, sorted; the names in
+// the ANSI code page on Windows.
 std::vector<std::string> ListTree(const std::filesystem::path &directory);
 
 // The pieces between separators; a text ending in one ends in an empty piece.

@@ -210,13 +210,13 @@ TEST_F(CopyTest, FailedReplacementKeepsTheOldListAndTheHandheld) {
     MakeDatabase(kHandheld);
     const std::string originalPdb = ReadAll(DatabasePath());
     WriteAll(CamerasPath(), kOldCameras);
-    StandinFailCall("rename", 1, kInjected, 0);
+    StandinFailCall("MoveFileExA", 1, 0, 0);  // a Windows call fails with 0
     EXPECT_EQ(SyncWithFaults(kSyncTypeHandheldToDesktop), kConduitErrDesktopFile);
     EXPECT_EQ(ReadAll(CamerasPath()), kOldCameras);
     EXPECT_FALSE(std::filesystem::exists(TempPath()));
     EXPECT_EQ(ReadAll(DatabasePath()), originalPdb);
     const std::vector<LogLine> log = LogLines();
-    EXPECT_TRUE(Contains(log, {22, "rename(" + CamerasPath() + ") failed"}));
+    EXPECT_TRUE(Contains(log, {22, "MoveFileExA(" + CamerasPath() + ") failed"}));
     EXPECT_EQ(log.back(), (LogLine{21, "Lenfol"}));
 }
 

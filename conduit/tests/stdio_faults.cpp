@@ -102,15 +102,6 @@ int ferror(FILE *f) {
     return real(f);
 }
 
-int rename(const char *from, const char *to) {
-    static auto real = Real<int (*)(const char *, const char *)>("rename");
-    if (Armed(from) && Fails("rename")) {
-        errno = EACCES;
-        return -1;
-    }
-    return real(from, to);
-}
-
 int remove(const char *path) {
     static auto real = Real<int (*)(const char *)>("remove");
     if (Armed(path) && Fails("remove")) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "hostile.h"
+#include "os.h"
 #include "host_os.h"
 
 namespace host {
@@ -39,7 +40,7 @@ int LoadConduit(const standin::ConduitEntry &conduit, LoadedConduit *loaded, std
         *error = "the registration of " + conduit.creator + " names no library (creatorName)";
         return 1;
     }
-    loaded->libraryPath = standin::PosixPath(*conduit.creatorName);
+    loaded->libraryPath = standin::os::NativePath(*conduit.creatorName);
     std::string reason;
     loaded->library = os::OpenLibrary(loaded->libraryPath, &reason);
     if (!loaded->library) {

@@ -3,6 +3,7 @@
 
 #include "copy.h"
 #include "host.h"
+#include "os.h"
 #include "standin.h"
 
 namespace host {
@@ -96,7 +97,7 @@ std::string BackupDir(const UserContext &context) { return context.userDir + "/b
 std::string DesktopDir(const std::string &userDir, const standin::ConduitEntry &conduit) {
     std::string dir = userDir + "/";
     if (!conduit.pcDirectory.value_or("").empty())
-        dir += standin::PosixPath(*conduit.pcDirectory) + "/";
+        dir += standin::os::NativePath(*conduit.pcDirectory) + "/";
     return dir;
 }
 

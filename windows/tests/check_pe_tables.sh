@@ -76,6 +76,7 @@ expect_equal "Lenfol.dll takes the log entry by ordinal, the formatted one by na
 expect_equal "Lenfol.dll takes only InitPdcmn5DLL from the dialog library" \
   "$(sorted InitPdcmn5DLL)" "$(from "$lenfol" PDCMN21.DLL)"
 has_all "$lenfol" USER32.DLL DialogBoxParamA EndDialog
+has_all "$lenfol" KERNEL32.DLL MoveFileExA
 
 expect_equal "installer.exe imports from these DLLs only" \
   "$(sorted CONDMGR.DLL HSAPI.DLL INSTAIDE.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL USERDATA.DLL)" \

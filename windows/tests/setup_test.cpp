@@ -114,7 +114,7 @@ TEST_F(SetupProgram, InstallsForTheAcceptedUserThenUninstalls) {
         EXPECT_NE(ini.find(line), std::string::npos) << line << " missing in\n" << ini;
     }
     const std::string queue = ReadAll(Root() / "Bob" / "install.queue");
-    EXPECT_NE(queue.find("Lensfolio/Lenfol.prc"), std::string::npos) << queue;
+    EXPECT_NE(queue.find("Lensfolio\\Lenfol.prc"), std::string::npos) << queue;
 
     WriteAll(AppDir("Bob") / "Cameras.txt", "camera\n");
     EXPECT_EQ(Run("uninstaller", "no,yes"),
