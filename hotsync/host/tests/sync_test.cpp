@@ -16,14 +16,6 @@ protected:
         InitUser();
         RegisterConduit();
     }
-
-    PdbRecord Record(const std::vector<std::string> &camera, uint8_t attributes, uint32_t id) {
-        PdbRecord record;
-        record.attributes = attributes;
-        record.uniqueId = id;
-        record.body = BodyBytes(camera);
-        return record;
-    }
 };
 
 TEST_F(HotsyncSync, DesktopToHandheldWritesOneRecordPerLiveLine) {
