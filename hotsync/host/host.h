@@ -33,8 +33,8 @@ enum : int32_t {
     kLogHostError
 };
 
-// Handheld databases of a conduit that may be overwritten are copied here
-// first; this many copies per database are kept.
+// The files a HotSync changes are kept in the user's backup folder first,
+// one folder per HotSync (backup.h); the newest this many stay.
 enum { kBackupsKept = 5 };
 
 struct GlobalOptions {

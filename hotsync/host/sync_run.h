@@ -12,11 +12,15 @@
 
 namespace host {
 
+struct Backup;
+
 // Where the conduits work: the user's own folders, or copies of them.
 struct SyncTarget {
     std::string handheldDir;
     std::string desktopUserDir;  // stands for ROOT/<user directory>
     bool dryRun = false;
+    // Where the files are kept before they change; none in a dry run.
+    Backup *backup = nullptr;
 };
 
 // Copies the files that the install aide queued for the user into the
@@ -27,12 +31,6 @@ int InstallQueued(const UserContext &context, const SyncTarget &target);
 // Queries and runs one conduit; 0 when it ran and answered 0.
 int SyncOneConduit(const UserContext &context, const standin::ConduitEntry &conduit,
                    const SyncTarget &target, const SyncOptions &options);
-
-// Copies `source` into the user's backup folder as
-// "<database>-YYYYMMDD-HHMMSS[-N].pdb" and keeps the newest kBackupsKept
-// copies of that database.
-int BackupDatabase(const UserContext &context, const std::string &database,
-                   const std::string &source, std::string *savedAs, std::string *error);
 
 // The dry run of RunSync.
 int RunDryRun(const UserContext &context, const std::vector<standin::ConduitEntry> &conduits,
