@@ -32,6 +32,11 @@ int InstallQueued(const UserContext &context, const SyncTarget &target);
 int SyncOneConduit(const UserContext &context, const standin::ConduitEntry &conduit,
                    const SyncTarget &target, const SyncOptions &options);
 
+// What replacing the file `before` with `after` would change, as the dry
+// run shows it: record by record for a .pdb, line by line for text.
+void DiffDatabaseFile(const std::string &name, const std::string &before, const std::string &after);
+void DiffTextFile(const std::string &name, const std::string &before, const std::string &after);
+
 // The dry run of RunSync.
 int RunDryRun(const UserContext &context, const std::vector<standin::ConduitEntry> &conduits,
               const SyncOptions &options);
