@@ -137,6 +137,12 @@ int RunShow(const GlobalOptions &options, const std::string &user, const std::st
             bool full);
 int RunLog(const GlobalOptions &options, const std::string &user, bool lastOnly);
 int RunCheck(const std::string &file);
+struct RestoreOptions {
+    std::string user;
+    bool list = false;
+    bool dryRun = false;
+};
+int RunRestore(const GlobalOptions &options, const RestoreOptions &restore);
 
 }  // namespace host
 
