@@ -106,7 +106,8 @@ void RemoveTemps(const std::vector<PutBack> &files) {
     for (const PutBack &put : files) RemoveFile(put.temp);
 }
 
-int Restore(const Backup &backup, const std::vector<PutBack> &files, size_t older) {
+int Restore(const UserContext &context, const Backup &backup, const std::vector<PutBack> &files,
+            size_t older) {
     for (const PutBack &put : files) {
         std::error_code ec;
         fs::copy_file(put.copy, put.temp, fs::copy_options::overwrite_existing, ec);
@@ -115,7 +116,6 @@ int Restore(const Backup &backup, const std::vector<PutBack> &files, size_t olde
             return Error("cannot write " + put.temp + ": " + ec.message() + "; nothing was changed");
         }
     }
-    std::printf("Undid %s:\n", Heading(backup).c_str());
     for (size_t i = 0; i < files.size(); ++i) {
         std::error_code ec;
         fs::rename(files[i].temp, files[i].target, ec);
@@ -126,8 +126,11 @@ int Restore(const Backup &backup, const std::vector<PutBack> &files, size_t olde
                   " file(s) are back, and the backup stays: run hotsync restore again");
             return kExitFailed;
         }
-        std::printf("  put back %s (%llu bytes)\n", files[i].target.c_str(),
-                    static_cast<unsigned long long>(files[i].file->size));
+    }
+    std::printf("Undid %s:\n", Heading(backup).c_str());
+    for (const PutBack &put : files) {
+        std::printf("  put back %s (%llu bytes)\n", put.target.c_str(),
+                    static_cast<unsigned long long>(put.file->size));
     }
     std::string error;
     if (DropBackup(backup, &error) != kExitOk) {
@@ -135,6 +138,8 @@ int Restore(const Backup &backup, const std::vector<PutBack> &files, size_t olde
               "; remove that folder, or the next restore puts the same files back");
         return kExitFailed;
     }
+    // Also what a restore cut short while it removed its backup left behind.
+    PruneBackups(context);
     std::printf("Dropped %s; %zu older HotSync(s) can still be undone.\n", backup.dir.c_str(), older);
     return kExitOk;
 }
@@ -158,7 +163,7 @@ int RunRestore(const GlobalOptions &options, const RestoreOptions &restore) {
         return Error(problem + "; nothing was changed");
     }
     if (restore.dryRun) return Preview(newest, files);
-    return Restore(newest, files, backups.size() - 1);
+    return Restore(context, newest, files, backups.size() - 1);
 }
 
 }  // namespace host
