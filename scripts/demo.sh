@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Lensfolio demo: builds the default preset, then runs HotSyncs both ways
-# through the stand-in HotSync Manager in a fresh scratch HotSync directory.
+# through the stand-in HotSync Manager in a fresh scratch HotSync directory,
+# and last one in the wrong direction, undone with hotsync restore.
 #
 #   bash scripts/demo.sh
 #
@@ -87,6 +88,22 @@ print_cameras "$user_dir/Lenfol/Cameras.txt"
 
 section "The HotSync log"
 "$hotsync" log
+
+section "A HotSync in the wrong direction"
+echo "Ada adds a Leica M4 to Cameras.txt, meaning to send it to the handheld,"
+echo "but runs handheld overwrites desktop, which puts the handheld's list over it."
+printf 'Leica M4\tLeica Camera\tRangefinder\t1967\t1975\tThe M3 simplified: rewind crank, quick loading.\t35mm\tLeica M\t1 500 \200\t1\t9\tN\t1\tY\tN\n' \
+  >>"$user_dir/Lenfol/Cameras.txt"
+"$hotsync" sync --type 2
+grep -q '^Leica M4' "$user_dir/Lenfol/Cameras.txt" || echo "The Leica M4 is gone from Cameras.txt."
+
+section "Undo it: hotsync restore"
+"$hotsync" restore --list
+"$hotsync" restore --dry-run
+"$hotsync" restore
+print_cameras "$user_dir/Lenfol/Cameras.txt" | grep '^Leica M4'
+echo "Now the direction Ada meant:"
+"$hotsync" sync --type 3
 
 section "Done"
 echo "The scratch HotSync directory stays for a look around: $HOTSYNC_ROOT"

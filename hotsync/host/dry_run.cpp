@@ -76,20 +76,23 @@ std::string RecordText(const PdbRecord &record, size_t index) {
     return text + ": " + Summary(body, '\0');
 }
 
-// The record changes as text lines, and how many modified marks the sync cleared.
+// The record changes as text lines, and how many modified marks were cleared
+// (a sync) or set (a restore bringing them back).
 std::vector<std::string> DiffRecords(const PdbDatabase &before, const PdbDatabase &after,
-                                     size_t *cleared) {
+                                     size_t *cleared, size_t *set) {
     const auto &old = before.records;
     const auto &now = after.records;
     auto steps = DiffSequences(old.size(), now.size(),
                                [&](size_t i, size_t j) { return SameRecord(old[i], now[j]); });
     std::vector<std::string> lines;
     *cleared = 0;
+    *set = 0;
     for (const DiffStep &step : steps) {
         if (step.kind == kDiffKeep) {
             bool wasDirty = old[step.oldIndex].attributes & kPdbRecDirty;
             bool isDirty = now[step.newIndex].attributes & kPdbRecDirty;
             if (wasDirty && !isDirty) ++*cleared;
+            if (!wasDirty && isDirty) ++*set;
         } else if (step.kind == kDiffRemove) {
             lines.push_back("- " + RecordText(old[step.oldIndex], step.oldIndex));
         } else {
@@ -98,6 +101,8 @@ std::vector<std::string> DiffRecords(const PdbDatabase &before, const PdbDatabas
     }
     return lines;
 }
+
+}  // namespace
 
 void DiffDatabaseFile(const std::string &name, const std::string &before, const std::string &after) {
     PdbDatabase oldDb;
@@ -115,14 +120,18 @@ void DiffDatabaseFile(const std::string &name, const std::string &before, const 
         return;
     }
     size_t cleared = 0;
-    std::vector<std::string> lines = DiffRecords(oldDb, newDb, &cleared);
+    size_t set = 0;
+    std::vector<std::string> lines = DiffRecords(oldDb, newDb, &cleared, &set);
     const char *what = oldStatus == kSyncErrDatabaseMissing ? "would be created"
                        : lines.empty()                      ? "would be rewritten, records the same"
                                                             : "would change";
     std::printf("  %s: %s, %zu record(s) afterwards\n", name.c_str(), what, newDb.records.size());
     for (const std::string &line : lines) std::printf("    %s\n", line.c_str());
     if (cleared) std::printf("    %zu modified mark(s) would be cleared\n", cleared);
+    if (set) std::printf("    %zu modified mark(s) would be set\n", set);
 }
+
+namespace {
 
 int DiffHandheld(const std::string &original, const std::string &copy) {
     int changed = 0;
@@ -160,6 +169,8 @@ std::vector<std::string> Lines(const std::string &path) {
     return lines;
 }
 
+}  // namespace
+
 void DiffTextFile(const std::string &name, const std::string &before, const std::string &after) {
     if (!IsFile(after)) {
         std::printf("  %s: would be removed\n", name.c_str());
@@ -180,6 +191,8 @@ void DiffTextFile(const std::string &name, const std::string &before, const std:
                     Summary(line, '\t').c_str());
     }
 }
+
+namespace {
 
 int DiffDesktop(const std::string &original, const std::string &copy) {
     int changed = 0;

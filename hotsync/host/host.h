@@ -33,8 +33,8 @@ enum : int32_t {
     kLogHostError
 };
 
-// Handheld databases of a conduit that may be overwritten are copied here
-// first; this many copies per database are kept.
+// The files a HotSync changes are kept in the user's backup folder first,
+// one folder per HotSync (backup.h); the newest this many stay.
 enum { kBackupsKept = 5 };
 
 struct GlobalOptions {
@@ -137,6 +137,12 @@ int RunShow(const GlobalOptions &options, const std::string &user, const std::st
             bool full);
 int RunLog(const GlobalOptions &options, const std::string &user, bool lastOnly);
 int RunCheck(const std::string &file);
+struct RestoreOptions {
+    std::string user;
+    bool list = false;
+    bool dryRun = false;
+};
+int RunRestore(const GlobalOptions &options, const RestoreOptions &restore);
 
 }  // namespace host
 

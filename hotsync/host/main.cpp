@@ -19,6 +19,7 @@ struct Verbs {
     host::GlobalOptions global;
     std::vector<std::string> initUsers;
     host::SyncOptions sync;
+    host::RestoreOptions restore;
     std::string user;
     std::string creator;
     std::string database;
@@ -33,6 +34,7 @@ struct Verbs {
     CLI::App *show = nullptr;
     CLI::App *log = nullptr;
     CLI::App *check = nullptr;
+    CLI::App *restoreVerb = nullptr;
 };
 
 void AddUserOption(CLI::App *verb, std::string *user) {
@@ -82,6 +84,22 @@ void DefineVerbs(CLI::App &app, Verbs *v) {
     v->check = app.add_subcommand("check", "read a Cameras.txt as the conduit will and report "
                                            "what it would change (exit 0: nothing, 1: something)");
     v->check->add_option("FILE", v->file, "the Cameras.txt to check")->required();
+
+    v->restoreVerb = app.add_subcommand(
+        "restore", "undo the newest HotSync that changed files: put back each file it changed "
+                   "(the desktop's and the handheld's) as it was, then drop that backup; "
+                   "run again to go one HotSync further back");
+    v->restoreVerb->footer(
+        "Before a HotSync changes a file it keeps it in ROOT/<user directory>/backup/, one folder "
+        "per HotSync; the newest 5 stay. Give the same --handheld DIR as the HotSync had.\n");
+    AddUserOption(v->restoreVerb, &v->restore.user);
+    auto *list = v->restoreVerb->add_flag(
+        "--list", v->restore.list,
+        "show, newest first, each HotSync that can be undone: time, direction, files and sizes");
+    v->restoreVerb
+        ->add_flag("--dry-run", v->restore.dryRun,
+                   "print what the restore would change; change nothing")
+        ->excludes(list);
 }
 
 int Dispatch(Verbs &v) {
@@ -93,6 +111,7 @@ int Dispatch(Verbs &v) {
     if (*v.configure) return host::RunConfigure(v.global, v.user, v.creator);
     if (*v.show) return host::RunShow(v.global, v.user, v.database, v.full);
     if (*v.log) return host::RunLog(v.global, v.user, v.last);
+    if (*v.restoreVerb) return host::RunRestore(v.global, v.restore);
     return host::RunCheck(v.file);
 }
 

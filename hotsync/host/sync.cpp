@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "backup.h"
 #include "conduit_loader.h"
 #include "hostile.h"
 #include "pdb.h"
@@ -91,23 +92,41 @@ std::string DamagedDatabase(const UserContext &context, const standin::ConduitEn
                : "handheld database " + path + " cannot be read";
 }
 
-int BackUpBeforeOverwrite(const UserContext &context, const standin::ConduitEntry &conduit,
-                          const SyncTarget &target, int32_t type) {
-    if (type != kSyncTypeDesktopToHandheld || !conduit.remoteFile) return 0;
-    const std::string &remote = *conduit.remoteFile;
-    const std::string source = DatabasePath(target.handheldDir, remote);
-    if (!IsFile(source)) return 0;
-    if (target.dryRun) {
-        std::printf("  (would first back up %s.pdb)\n", remote.c_str());
-        return 0;
+bool IsHostFile(const UserContext &context, const std::string &path) {
+    return path == UserLogPath(context) || path == SyncSettingsPath(context) ||
+           path == standin::QueuePath(context.root, context.user);
+}
+
+// Keeps the conduit's handheld database and every file of its desktop
+// folder before it runs: the host cannot tell which of them it will change
+// (Lenfol writes Cameras.txt whatever file name it registered), so it keeps
+// them all and FinishBackup drops those left as they were.
+int KeepBeforeConduit(const UserContext &context, const standin::ConduitEntry &conduit,
+                      const SyncTarget &target, int32_t type) {
+    if (!target.backup) return 0;
+    std::vector<KeptFile> files;
+    KeptFile file;
+    file.conduit = conduit.creator;
+    file.type = type;
+    const std::string remote = conduit.remoteFile.value_or("");
+    if (!remote.empty() && IsFile(DatabasePath(target.handheldDir, remote))) {
+        file.place = kKeptHandheld;
+        file.path = remote + ".pdb";
+        files.push_back(file);
     }
-    std::string savedAs;
+    const std::string dir = DesktopDir(target.desktopUserDir, conduit);
+    for (const std::string &name : ListFiles(dir)) {
+        if (IsHostFile(context, dir + name)) continue;
+        file.place = kKeptDesktop;
+        file.path = dir.substr(target.desktopUserDir.size() + 1) + name;
+        files.push_back(file);
+    }
     std::string error;
-    if (BackupDatabase(context, remote, source, &savedAs, &error) != kExitOk) {
-        return Problem(conduit.creator + ": backup failed, conduit not run: " + error);
+    for (const KeptFile &kept : files) {
+        if (KeepFile(context, target.backup, kept, KeptFilePath(context, kept), &error) != kExitOk) {
+            return Problem(conduit.creator + ": backup failed, conduit not run: " + error);
+        }
     }
-    LogHost(kLogHostInfo, "Backed up " + remote + ".pdb to " + savedAs);
-    std::printf("  Backed up %s.pdb to %s\n", remote.c_str(), savedAs.c_str());
     return 0;
 }
 
@@ -132,7 +151,7 @@ int RunLoaded(const UserContext &context, const standin::ConduitEntry &conduit,
     const int32_t type = ChooseType(options, stored, loaded, &source);
     SyncProperties properties;
     if (FillProperties(context, conduit, target, type, &properties) != 0) return 1;
-    if (BackUpBeforeOverwrite(context, conduit, target, type) != 0) return 1;
+    if (KeepBeforeConduit(context, conduit, target, type) != 0) return 1;
     const std::string damaged = DamagedDatabase(context, conduit, target);
 
     BeginProgress(label);
@@ -152,6 +171,24 @@ int RunLoaded(const UserContext &context, const standin::ConduitEntry &conduit,
     return 1;
 }
 
+// What the HotSync kept, once it is known which files it changed.
+int ReportBackup(const UserContext &context, Backup *backup) {
+    std::vector<KeptFile> kept;
+    std::string error;
+    int failures = FinishBackup(context, backup, &kept, &error) != kExitOk ? Problem(error) : 0;
+    std::string labels;
+    for (const KeptFile &file : kept) {
+        LogHost(kLogHostInfo, "Backed up " + KeptFileLabel(file) + " to " + backup->dir + "/" + file.copy);
+        labels += (labels.empty() ? "" : ", ") + KeptFileLabel(file);
+    }
+    if (!kept.empty()) {
+        std::printf("  Kept as they were in %s: %s (undo with: hotsync restore)\n",
+                    backup->dir.c_str(), labels.c_str());
+    }
+    PruneBackups(context);
+    return failures;
+}
+
 }  // namespace
 
 int InstallQueued(const UserContext &context, const SyncTarget &target) {
@@ -162,11 +199,17 @@ int InstallQueued(const UserContext &context, const SyncTarget &target) {
     int failures = 0;
     for (const std::string &path : queued) {
         const std::string name = BaseName(path);
+        const std::string to = target.handheldDir + "/" + name;
+        KeptFile replaced;
+        replaced.path = name;
         std::string error;
         if (!IsFile(path)) {
             LogHost(kLogHostWarning, "Could not install " + path + ": file not found");
             std::printf("  Not installed: %s (file not found)\n", path.c_str());
-        } else if (CopyFile(path, target.handheldDir + "/" + name, &error) != kExitOk) {
+        } else if (target.backup && IsFile(to) &&
+                   KeepFile(context, target.backup, replaced, to, &error) != kExitOk) {
+            failures += Problem("not installed " + name + ", backup failed: " + error);
+        } else if (CopyFile(path, to, &error) != kExitOk) {
             failures += Problem(error);
         } else {
             LogHost(kLogHostInfo, "Installed " + name);
@@ -212,12 +255,16 @@ int RunSync(const GlobalOptions &options, const SyncOptions &syncOptions) {
     std::printf("HotSync of \"%s\" (handheld %s)\n", ToTerminal(context.user.name).c_str(),
                 context.handheldDir.c_str());
 
-    SyncTarget target{context.handheldDir, context.userDir, false};
-    int failures = InstallQueued(context, target);
+    Backup backup;
+    SyncTarget target{context.handheldDir, context.userDir, false, &backup};
+    int failures = 0;
+    if (FinishLeftBackups(context, &error) != kExitOk) failures += Problem(error);
+    failures += InstallQueued(context, target);
     if (conduits.empty()) std::printf("  No conduits registered.\n");
     for (const standin::ConduitEntry &conduit : conduits) {
         failures += SyncOneConduit(context, conduit, target, syncOptions) != 0 ? 1 : 0;
     }
+    failures += ReportBackup(context, &backup);
     LogHost(kLogHostSyncEnd, failures == 0 ? "HotSync completed" : "HotSync completed with errors");
     std::printf("HotSync %s. Log: %s\n", failures == 0 ? "completed" : "completed with errors",
                 UserLogPath(context).c_str());

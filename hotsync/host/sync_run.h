@@ -12,11 +12,15 @@
 
 namespace host {
 
+struct Backup;
+
 // Where the conduits work: the user's own folders, or copies of them.
 struct SyncTarget {
     std::string handheldDir;
     std::string desktopUserDir;  // stands for ROOT/<user directory>
     bool dryRun = false;
+    // Where the files are kept before they change; none in a dry run.
+    Backup *backup = nullptr;
 };
 
 // Copies the files that the install aide queued for the user into the
@@ -28,11 +32,10 @@ int InstallQueued(const UserContext &context, const SyncTarget &target);
 int SyncOneConduit(const UserContext &context, const standin::ConduitEntry &conduit,
                    const SyncTarget &target, const SyncOptions &options);
 
-// Copies `source` into the user's backup folder as
-// "<database>-YYYYMMDD-HHMMSS[-N].pdb" and keeps the newest kBackupsKept
-// copies of that database.
-int BackupDatabase(const UserContext &context, const std::string &database,
-                   const std::string &source, std::string *savedAs, std::string *error);
+// What replacing the file `before` with `after` would change, as the dry
+// run shows it: record by record for a .pdb, line by line for text.
+void DiffDatabaseFile(const std::string &name, const std::string &before, const std::string &after);
+void DiffTextFile(const std::string &name, const std::string &before, const std::string &after);
 
 // The dry run of RunSync.
 int RunDryRun(const UserContext &context, const std::vector<standin::ConduitEntry> &conduits,

@@ -36,6 +36,24 @@ std::string HostTest::UserDir(const std::string &directory) const {
     return root_ + "/" + directory;
 }
 
+std::vector<std::string> HostTest::BackupStamps() const {
+    std::vector<std::string> stamps;
+    for (const std::string &entry : ListTree(BackupDir())) {
+        if (entry.find('/') == std::string::npos && fs::is_directory(BackupDir() + "/" + entry)) {
+            stamps.push_back(entry);
+        }
+    }
+    return stamps;
+}
+
+PdbRecord HostTest::Record(const std::vector<std::string> &camera, uint8_t attributes, uint32_t id) {
+    PdbRecord record;
+    record.attributes = attributes;
+    record.uniqueId = id;
+    record.body = BodyBytes(camera);
+    return record;
+}
+
 void HostTest::WriteCameras(const std::vector<std::vector<std::string>> &cameras) {
     std::string text;
     for (const auto &camera : cameras) text += CameraLine(camera);

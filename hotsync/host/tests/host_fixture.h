@@ -30,6 +30,11 @@ protected:
     std::string CamerasPath() const { return UserDir() + "/Lenfol/Cameras.txt"; }
     std::string HandheldDb() const { return UserDir() + "/handheld/LenfolDB.pdb"; }
     std::string LogPath() const { return UserDir() + "/hotsync.log"; }
+    std::string BackupDir() const { return UserDir() + "/backup"; }
+    // The folders of the backup folder, one per HotSync that kept files, oldest first.
+    std::vector<std::string> BackupStamps() const;
+
+    static PdbRecord Record(const std::vector<std::string> &camera, uint8_t attributes, uint32_t id);
 
     void WriteCameras(const std::vector<std::vector<std::string>> &cameras);
     PdbDatabase LoadHandheld() const;

@@ -17,20 +17,13 @@ protected:
         HostTest::SetUp();
         InitUser();
     }
-
-    static PdbRecord Record(const std::string &name, uint8_t attributes, uint32_t id) {
-        PdbRecord record;
-        record.body = BodyBytes(Camera(name));
-        record.attributes = attributes;
-        record.uniqueId = id;
-        return record;
-    }
 };
 
 TEST_F(HotsyncShow, TableSpellsOutIdsAttributesAndCategories) {
-    SaveHandheld({Record("Nikon F", 2, 0x10), Record("Ricoh GR1", kPdbRecSecret | kPdbRecDirty | 5, 0x11),
-                  Record("Praktica", kPdbRecDeleted | kPdbRecArchive, 0x12),
-                  Record("Voigtl\xE4nder", 15, 0xABCDEF)});
+    SaveHandheld({Record(Camera("Nikon F"), 2, 0x10),
+                  Record(Camera("Ricoh GR1"), kPdbRecSecret | kPdbRecDirty | 5, 0x11),
+                  Record(Camera("Praktica"), kPdbRecDeleted | kPdbRecArchive, 0x12),
+                  Record(Camera("Voigtl\xE4nder"), 15, 0xABCDEF)});
     ProcessResult r = Hotsync({"show", "LenfolDB"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("4 record(s)"), std::string::npos) << r.out;

@@ -1,6 +1,5 @@
 // sync: both directions through the built conduit, install queue, backups,
 // damaged handheld files and the dry run.
-#include <algorithm>
 #include <filesystem>
 
 #include "host_fixture.h"
@@ -15,14 +14,6 @@ protected:
         HostTest::SetUp();
         InitUser();
         RegisterConduit();
-    }
-
-    PdbRecord Record(const std::vector<std::string> &camera, uint8_t attributes, uint32_t id) {
-        PdbRecord record;
-        record.attributes = attributes;
-        record.uniqueId = id;
-        record.body = BodyBytes(camera);
-        return record;
     }
 };
 
@@ -172,15 +163,16 @@ TEST_F(HotsyncSync, BackupsBeforeOverwritingKeepTheNewestFive) {
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
     // The first run had no database to back up; runs 2 to 7 saved the
-    // handheld holding 1 to 6 records, of which the last five stay.
+    // handheld holding 1 to 6 records, of which the last five stay, each in
+    // the folder of its HotSync and alone there, since Cameras.txt was only read.
     std::vector<size_t> counts;
-    for (const auto &entry : fs::directory_iterator(UserDir() + "/backup")) {
+    for (const std::string &stamp : BackupStamps()) {
+        const std::string dir = BackupDir() + "/" + stamp;
         PdbDatabase db;
-        ASSERT_EQ(PdbLoad(entry.path().string(), &db), 0) << entry.path();
-        EXPECT_EQ(entry.path().filename().string().rfind("LenfolDB-", 0), 0u);
+        ASSERT_EQ(PdbLoad(dir + "/LenfolDB.pdb", &db), 0) << dir;
+        EXPECT_EQ(ListTree(dir), (std::vector<std::string>{"LenfolDB.pdb", "manifest.ini"}));
         counts.push_back(db.records.size());
     }
-    std::sort(counts.begin(), counts.end());
     EXPECT_EQ(counts, (std::vector<size_t>{2, 3, 4, 5, 6}));
 }
 
