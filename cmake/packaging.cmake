@@ -19,7 +19,7 @@ if(WIN32)
   install(TARGETS Lenfol installer uninstaller
           RUNTIME DESTINATION .
           ARCHIVE DESTINATION lib EXCLUDE_FROM_ALL)
-  configure_file(${PROJECT_SOURCE_DIR}/windows/README.txt.in ${PROJECT_BINARY_DIR}/README.txt
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/README.txt.in ${PROJECT_BINARY_DIR}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION .)
   set(CPACK_GENERATOR ZIP)

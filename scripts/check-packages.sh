@@ -60,8 +60,8 @@ for pe in Lenfol.dll installer.exe uninstaller.exe; do
   check "$pe carries no debug sections" \
     bash -c "! '$objdump' -h '$scratch/zip/$pe' | grep -q '\.debug'"
 done
-check "import and export tables (windows/tests/check_pe_tables.sh)" \
-  bash windows/tests/check_pe_tables.sh "$objdump" "$scratch/zip"
+check "import and export tables (crossbuild/tests/check_pe_tables.sh)" \
+  bash crossbuild/tests/check_pe_tables.sh "$objdump" "$scratch/zip"
 xp_compat="$repo/../shared/tools/xp-compat/run.sh"
 check "the three PE files load on Windows XP SP3 (xp-compat)" \
   bash "$xp_compat" "$scratch/zip/Lenfol.dll" "$scratch/zip/installer.exe" "$scratch/zip/uninstaller.exe"
@@ -69,7 +69,7 @@ lenfol_size="$(stat -c %s "$scratch/zip/Lenfol.dll")"
 check "Lenfol.dll is at most 200 KiB ($lenfol_size bytes)" test "$lenfol_size" -le 204800
 check "version resource (version_test under Wine)" \
   env LENFOL_DLL_DIR="Z:${scratch//\//\\}\\zip" \
-  bash windows/wine/run.sh build/mingw/tests/version_test.exe
+  bash crossbuild/wine/run.sh build/mingw/tests/version_test.exe
 
 echo "== $(basename "$tarball")"
 tar -xzf "$tarball" -C "$scratch"

@@ -5,7 +5,7 @@
 # the locales whose ANSI code pages the Wine tests run in (Wine takes the code
 # page from the locale: 1252, 1250, 1251 and 932).
 # On a kernel that runs no 32-bit programs, 32-bit Wine runs through
-# qemu-user (windows/wine/setup-i386.sh).
+# qemu-user (crossbuild/wine/setup-i386.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +16,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 bash scripts/deps.sh cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 googletest \
   wine wine32:i386 xvfb xauth xdotool imagemagick qemu-user-static gcc locales
-bash windows/wine/setup-i386.sh
+bash crossbuild/wine/setup-i386.sh
 
 wanted=()
 for name in en_US cs_CZ ru_RU ja_JP; do

@@ -11,11 +11,11 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j2
 
 export LENSFOLIO_WINEPREFIX="$PWD/build/mingw/wine/prefix"
-source windows/wine/env.sh
+source crossbuild/wine/env.sh
 # One Wine server for the whole run: each program then starts in a second
 # instead of bringing Wine's services up again.
 mkdir -p "$(dirname "$WINEPREFIX")"
-bash windows/wine/run.sh cmd /c exit 0 >/dev/null 2>&1 || true
+bash crossbuild/wine/run.sh cmd /c exit 0 >/dev/null 2>&1 || true
 (wineserver -p >/dev/null 2>&1 &)
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 ctest --preset mingw -j2

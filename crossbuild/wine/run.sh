@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine in the project's prefix, making the
 # prefix first if needed, and exits with the program's exit code.
-#   windows/wine/run.sh PROGRAM.exe [ARG ...]
+#   crossbuild/wine/run.sh PROGRAM.exe [ARG ...]
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 

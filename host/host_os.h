@@ -1,7 +1,7 @@
 /*
  * The few calls of the host that differ between platforms, one
  * implementation per platform chosen by the build: host_os_posix.cpp here,
- * windows/host/host_os_win32.cpp for hotsync.exe.
+ * host_os_win32.cpp for hotsync.exe.
  */
 #ifndef LENSFOLIO_HOST_OS_H
 #define LENSFOLIO_HOST_OS_H
