@@ -11,6 +11,12 @@
 extern const char kConduitName[];  // "Lenfol"
 enum : uint32_t { kConduitVersion = 0x101 };
 
+// What OpenConduit returns when the desktop side failed: Cameras.txt or its
+// temporary file could not be opened, written, read, closed or replaced, or
+// the desktop directory leaves no room for the file name. Sync-manager
+// failures pass through as the sync manager's own status instead.
+enum : int32_t { kConduitErrDesktopFile = 0x7001 };
+
 // GetConduitInfo results.
 enum : int32_t {
     kInfoErrUnknownType = 0x1070,

@@ -1,7 +1,7 @@
 // Messages, the root, the chosen user and the paths below them.
 #include <cstdio>
 
-#include "copy.h"
+#include "lenfol.h"
 #include "host.h"
 #include "os.h"
 #include "standin.h"

@@ -279,7 +279,8 @@ void ResetRoot() { Root().reset(); }
 extern "C" {
 
 void StandinSetRoot(const char *root) {
-    standin::Root() = root ? standin::Absolute(root) : standin::DefaultRoot();
+    const std::optional<std::string> chosen = standin::TextSetting(root);
+    standin::Root() = chosen ? std::optional<std::string>(standin::Absolute(*chosen)) : std::nullopt;
 }
 
 const char *StandinRoot(void) { return standin::RootPath().c_str(); }

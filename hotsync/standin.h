@@ -74,7 +74,8 @@ void StandinSetAnswers(const char *answers);
 void StandinSetTerminalAnswers(int enabled);
 int StandinLiveDialogCount(void);
 
-/* ---- The simulated HotSync directory: this, else HOTSYNC_ROOT. */
+/* ---- The simulated HotSync directory: this, else (null or empty)
+ * HOTSYNC_ROOT. */
 void StandinSetRoot(const char *root);
 const char *StandinRoot(void);
 

@@ -135,4 +135,18 @@ TEST_F(StandinRootFiles, RootIsMadeAbsoluteWithoutTrailingSeparator) {
     EXPECT_EQ(root.substr(root.size() - 13), "/relative/dir");
 }
 
+// As with every other setting: no text goes back to the environment.
+TEST_F(StandinRootFiles, NullOrEmptyRootGoesBackToHotSyncRoot) {
+    const std::string fromEnvironment = (scratch_ / "env").string();
+    setenv("HOTSYNC_ROOT", fromEnvironment.c_str(), 1);
+    for (const char *root : {static_cast<const char *>(nullptr), ""}) {
+        SCOPED_TRACE(root ? "empty" : "null");
+        StandinSetRoot(scratch_.string().c_str());
+        StandinSetRoot(root);
+        EXPECT_EQ(std::string(StandinRoot()), fromEnvironment);
+    }
+    unsetenv("HOTSYNC_ROOT");
+    StandinSetRoot(nullptr);
+}
+
 }  // namespace

@@ -1,8 +1,8 @@
-// What the fuzz targets compare the conduit with: the line and body rules,
-// computed here on their own, in the plainest way, from strings. None of the
-// conduit's functions is called here.
-#ifndef LENSFOLIO_FUZZ_RULES_H
-#define LENSFOLIO_FUZZ_RULES_H
+// What the fuzz targets and the unit tests compare the conduit with: the line
+// and body rules, computed here on their own, in the plainest way, from
+// strings. None of the conduit's functions is called here.
+#ifndef LENSFOLIO_TESTSUPPORT_RULES_H
+#define LENSFOLIO_TESTSUPPORT_RULES_H
 
 #include <array>
 #include <cstddef>
