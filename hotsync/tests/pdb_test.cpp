@@ -166,7 +166,21 @@ TEST(PdbTest, RoundTripsAnEmptyDatabase) {
     ExpectSame(empty, parsed);
 }
 
-TEST(PdbTest, RefusesMoreThan65535Records) {
+// ---- Files ------------------------------------------------------------------
+
+class PdbFileTest : public ::testing::Test {
+protected:
+    size_t FileCount() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+    }
+
+    ScratchDir scratch_{"pdb_test"};
+    const std::string dir_ = scratch_.Path();
+};
+
+// (Bodies adding up past 4 GiB are refused too; a test of that would need
+// 4 GiB of bodies in memory.)
+TEST_F(PdbFileTest, RefusesMoreThan65535Records) {
     PdbDatabase db;
     db.records.resize(kPdbMaxRecords);
     Bytes image;
@@ -176,38 +190,8 @@ TEST(PdbTest, RefusesMoreThan65535Records) {
     EXPECT_EQ(parsed.records.size(), size_t{kPdbMaxRecords});
     db.records.emplace_back();
     EXPECT_EQ(PdbSerialize(db, &image), kStandinErrTooMany);
-}
-
-// ---- Files ------------------------------------------------------------------
-
-class PdbFileTest : public ::testing::Test {
-protected:
-    size_t FileCount() const {
-        return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
-    }
-
-    // missing.pdb is not there, dir.pdb is a folder and short.pdb ends inside
-    // its header.
-    void MakeUnloadableFiles() {
-        fs::create_directory(dir_ + "/dir.pdb");
-        ASSERT_EQ(PdbSave(dir_ + "/short.pdb", Sample()), 0);
-        fs::resize_file(dir_ + "/short.pdb", 40);
-    }
-
-    ScratchDir scratch_{"pdb_test"};
-    const std::string dir_ = scratch_.Path();
-};
-
-TEST_F(PdbFileTest, SavesAndLoads) {
-    std::string path = dir_ + "/LenfolDB.pdb";
-    ASSERT_EQ(PdbSave(path, Sample()), 0);
-    EXPECT_EQ(fs::file_size(path), kSampleSize);
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                  fs::perms::others_read);
-    PdbDatabase loaded;
-    ASSERT_EQ(PdbLoad(path, &loaded), 0);
-    ExpectSame(Sample(), loaded);
+    EXPECT_EQ(PdbSave(dir_ + "/big.pdb", db), kStandinErrTooMany);
+    EXPECT_EQ(FileCount(), 0u);
 }
 
 TEST_F(PdbFileTest, ReplacesAnOldFileAndLeavesNoTemporary) {
@@ -233,101 +217,10 @@ TEST_F(PdbFileTest, SaveOverADirectoryFailsAndCleansUp) {
     EXPECT_EQ(FileCount(), 1u);
 }
 
-TEST_F(PdbFileTest, LoadTellsMissingUnreadableAndCorruptApart) {
-    MakeUnloadableFiles();
-    PdbDatabase db;
-    EXPECT_EQ(PdbLoad(dir_ + "/missing.pdb", &db), kSyncErrDatabaseMissing);
-    EXPECT_EQ(PdbLoad(dir_ + "/dir.pdb", &db), kStandinErrIo);
-    EXPECT_EQ(PdbLoad(dir_ + "/short.pdb", &db), kStandinErrCorrupt);
-}
-
-// Body sizes of one sweep case, and in which order the bodies were built
-// (forwards or backwards), so that each shape is written and read back.
-enum class Placement { Scattered, Contiguous, Reversed };
-
-struct Layout {
-    const char *name;
-    std::vector<size_t> sizes;
-    Placement placement;
-};
-
-std::vector<size_t> Many(size_t count, size_t size) { return std::vector<size_t>(count, size); }
-
-std::vector<size_t> Mixed() {
-    std::vector<size_t> sizes;
-    for (size_t i = 0; i < 300; ++i) sizes.push_back(i % 7 == 0 ? 0 : (i * 37) % 1300);
-    sizes.push_back(70000);
-    sizes.push_back(0);
-    sizes.push_back(65535);
-    return sizes;
-}
-
-const Layout kLayouts[] = {
-    {"no records", {}, Placement::Contiguous},
-    {"empty bodies only", Many(5, 0), Placement::Contiguous},
-    {"scattered small", Many(2000, 100), Placement::Scattered},
-    {"scattered mixed", Mixed(), Placement::Scattered},
-    {"contiguous mixed", Mixed(), Placement::Contiguous},
-    {"reversed mixed", Mixed(), Placement::Reversed},
-    {"contiguous large", Many(40, 80000), Placement::Contiguous},
-    {"reversed large", Many(3, 200000), Placement::Reversed},
-};
-
-class PdbViewsTest : public PdbFileTest, public ::testing::WithParamInterface<Layout> {
-protected:
-    void Build(const Layout &layout) {
-        db_ = Sample();
-        db_.records.assign(layout.sizes.size(), PdbRecord{});
-        for (size_t n = 0; n < layout.sizes.size(); ++n) {
-            size_t i = layout.placement == Placement::Reversed ? layout.sizes.size() - 1 - n : n;
-            PdbRecord &r = db_.records[i];
-            r.attributes = static_cast<uint8_t>(i % 16 | (i % 3 == 0 ? kPdbRecSecret : 0));
-            r.uniqueId = static_cast<uint32_t>(0xFFFFFF - i);
-            r.body = Pattern(layout.sizes[i], static_cast<uint32_t>(i));
-        }
-    }
-
-    PdbDatabase db_;
-};
-
-TEST_P(PdbViewsTest, SavesTheBytesSerializeMakes) {
-    SCOPED_TRACE(GetParam().name);
-    Build(GetParam());
-    Bytes expected;
-    ASSERT_EQ(PdbSerialize(db_, &expected), 0);
-    EXPECT_EQ(expected.size(), PdbFileSize(db_));
-    const std::string path = dir_ + "/Views.pdb";
-    ASSERT_EQ(PdbSave(path, db_), 0);
-    EXPECT_EQ(ReadAll(path), std::string(expected.begin(), expected.end()));
-    EXPECT_EQ(FileCount(), 1u) << "temporary file left";
-}
-
-TEST_P(PdbViewsTest, LoadsWhatWasSaved) {
-    SCOPED_TRACE(GetParam().name);
-    Build(GetParam());
-    const std::string path = dir_ + "/Views.pdb";
-    ASSERT_EQ(PdbSave(path, db_), 0);
-    PdbDatabase loaded;
-    ASSERT_EQ(PdbLoad(path, &loaded), 0);
-    // Every field and record as saved: the two serialize alike.
-    Bytes saved, reloaded;
-    ASSERT_EQ(PdbSerialize(db_, &saved), 0);
-    ASSERT_EQ(PdbSerialize(loaded, &reloaded), 0);
-    EXPECT_EQ(reloaded, saved);
-    EXPECT_EQ(PdbName(loaded), "LenfolDB");
-    ASSERT_EQ(loaded.records.size(), db_.records.size());
-    // Written back as it was read, the file comes out the same.
-    const std::string copy = dir_ + "/Copy.pdb";
-    ASSERT_EQ(PdbSave(copy, loaded), 0);
-    EXPECT_EQ(ReadAll(copy), ReadAll(path));
-}
-
-INSTANTIATE_TEST_SUITE_P(Layouts, PdbViewsTest, ::testing::ValuesIn(kLayouts));
-
-using PdbViewsFileTest = PdbFileTest;
-
-TEST_F(PdbViewsFileTest, LoadFailsAndLeavesItsTargetAlone) {
-    MakeUnloadableFiles();
+TEST_F(PdbFileTest, LoadTellsMissingUnreadableAndCorruptApartAndLeavesTheTargetAlone) {
+    fs::create_directory(dir_ + "/dir.pdb");
+    ASSERT_EQ(PdbSave(dir_ + "/short.pdb", Sample()), 0);
+    fs::resize_file(dir_ + "/short.pdb", 40);  // ends inside its header
     const struct {
         const char *file;
         int32_t status;
@@ -346,16 +239,76 @@ TEST_F(PdbViewsFileTest, LoadFailsAndLeavesItsTargetAlone) {
     }
 }
 
-// (Bodies adding up past 4 GiB are refused too; a test of that would need
-// 4 GiB of bodies in memory.)
-TEST_F(PdbViewsFileTest, SaveRefusesWhatSerializeRefuses) {
-    PdbDatabase db;
-    db.records.assign(kPdbMaxRecords + 1, PdbRecord{0, 1, {}});
-    Bytes image;
-    EXPECT_EQ(PdbSerialize(db, &image), kStandinErrTooMany);
-    EXPECT_EQ(PdbSave(dir_ + "/big.pdb", db), kStandinErrTooMany);
-    EXPECT_EQ(FileCount(), 0u);
+// The sample's header with records of one shape each: none, only empty
+// bodies, the sample's own (deleted, dirty, secret), thousands of small ones,
+// mixed sizes with empty bodies and bodies past 64 KiB, a file of megabytes.
+struct Shape {
+    const char *name;
+    std::vector<PdbRecord> records;
+};
+
+void PrintTo(const Shape &s, std::ostream *os) { *os << s.name; }
+
+// Records of the given body sizes, every one with its own ID and attributes.
+std::vector<PdbRecord> Records(const std::vector<size_t> &sizes) {
+    std::vector<PdbRecord> records(sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        PdbRecord &r = records[i];
+        r.attributes = static_cast<uint8_t>(i % 16 | (i % 3 == 0 ? kPdbRecSecret : 0));
+        r.uniqueId = static_cast<uint32_t>(0xFFFFFF - i);
+        r.body = Pattern(sizes[i], static_cast<uint32_t>(i));
+    }
+    return records;
 }
+
+std::vector<PdbRecord> Many(size_t count, size_t size) {
+    return Records(std::vector<size_t>(count, size));
+}
+
+std::vector<PdbRecord> Mixed() {
+    std::vector<size_t> sizes;
+    for (size_t i = 0; i < 300; ++i) sizes.push_back(i % 7 == 0 ? 0 : (i * 37) % 1300);
+    sizes.push_back(70000);
+    sizes.push_back(0);
+    sizes.push_back(65535);
+    return Records(sizes);
+}
+
+const Shape kShapes[] = {
+    {"no records", {}},
+    {"empty bodies only", Many(5, 0)},
+    {"the sample's records", Sample().records},
+    {"many small bodies", Many(2000, 100)},
+    {"mixed sizes", Mixed()},
+    {"large bodies", Many(40, 80000)},
+};
+
+class PdbShapeTest : public PdbFileTest, public ::testing::WithParamInterface<Shape> {};
+
+TEST_P(PdbShapeTest, SavesTheSerializedBytesAndLoadsThemBack) {
+    SCOPED_TRACE(GetParam().name);
+    PdbDatabase db = Sample();
+    db.records = GetParam().records;
+    Bytes serialized;
+    ASSERT_EQ(PdbSerialize(db, &serialized), 0);
+    EXPECT_EQ(serialized.size(), PdbFileSize(db));
+    const std::string expected(serialized.begin(), serialized.end());
+    const std::string path = dir_ + "/LenfolDB.pdb";
+    ASSERT_EQ(PdbSave(path, db), 0);
+    EXPECT_EQ(ReadAll(path), expected);
+    EXPECT_EQ(FileCount(), 1u) << "temporary file left";
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+    PdbDatabase loaded;
+    ASSERT_EQ(PdbLoad(path, &loaded), 0);
+    ExpectSame(db, loaded);
+    // Written back as it was read, the file comes out the same.
+    ASSERT_EQ(PdbSave(path, loaded), 0);
+    EXPECT_EQ(ReadAll(path), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, PdbShapeTest, ::testing::ValuesIn(kShapes));
 
 // ---- Damaged files ------------------------------------------------------------
 
