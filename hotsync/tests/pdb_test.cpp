@@ -605,26 +605,4 @@ TEST_F(SyncManagerStoreTest, RecordsWrittenAfterAPurgeOfAllOutgrowTheOldFile) {
     ExpectKept(db, expected);
 }
 
-// Fresh IDs must skip taken ones, however the taken ones lie, up to the top
-// and round again.
-TEST_F(SyncManagerStoreTest, FreshIdsSkipTakenOnesAcrossIdPages) {
-    const uint32_t kTaken[] = {0xFFFF, 0x10000, 0x10001, 0xFFFFFF, 1};
-    for (uint32_t seed : {0xFFFEu, 0xFFFFFEu}) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
-        PdbDatabase file;
-        strcpy(file.name, "Store");
-        file.uniqueIdSeed = seed;
-        for (uint32_t id : kTaken) file.records.push_back(PdbRecord{0, id, {'t'}});
-        ASSERT_EQ(PdbSave(Path(), file), 0);
-        uint8_t db = Open();
-        std::set<uint32_t> ids(std::begin(kTaken), std::end(kTaken));
-        for (int i = 0; i < 3; ++i) {
-            uint32_t id = Write(db, 0, Bytes{'n'});
-            EXPECT_NE(id, 0u);
-            EXPECT_TRUE(ids.insert(id).second) << "id " << id << " is taken";
-        }
-        ASSERT_EQ(SyncCloseDB(db), 0);
-    }
-}
-
 }  // namespace

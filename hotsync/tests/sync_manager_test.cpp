@@ -261,21 +261,26 @@ TEST_F(SyncManagerTest, NewRecordsGetFreshIdsThatAvoidTakenOnes) {
 }
 
 TEST_F(SyncManagerTest, FreshIdsWrapPastTheTopWithoutZero) {
-    PdbDatabase file;
-    strcpy(file.name, "Wrap");
-    file.uniqueIdSeed = 0xFFFFFE;
-    file.records.push_back(PdbRecord{0, 1, {'a'}});
-    ASSERT_EQ(PdbSave(Path("Wrap"), file), 0);
-    uint8_t db = Open("Wrap");
-    std::set<uint32_t> ids{1};
-    for (int i = 0; i < 3; ++i) {
-        uint32_t id = 0;
-        ASSERT_EQ(WriteRecord(db, 0, 0, "b", &id), 0);
-        EXPECT_NE(id, 0u);
-        EXPECT_LE(id, 0xFFFFFFu);
-        EXPECT_TRUE(ids.insert(id).second) << id;
+    // The seed just below the top; the file takes 1, and the top itself or not.
+    const std::set<uint32_t> kTaken[] = {{1}, {0xFFFFFF, 1}};
+    for (const std::set<uint32_t> &taken : kTaken) {
+        SCOPED_TRACE(taken.size() == 1 ? "the top free" : "the top taken");
+        PdbDatabase file;
+        strcpy(file.name, "Wrap");
+        file.uniqueIdSeed = 0xFFFFFE;
+        for (uint32_t id : taken) file.records.push_back(PdbRecord{0, id, {'a'}});
+        ASSERT_EQ(PdbSave(Path("Wrap"), file), 0);
+        uint8_t db = Open("Wrap");
+        std::set<uint32_t> ids = taken;
+        for (int i = 0; i < 3; ++i) {
+            uint32_t id = 0;
+            ASSERT_EQ(WriteRecord(db, 0, 0, "b", &id), 0);
+            EXPECT_NE(id, 0u);
+            EXPECT_LE(id, 0xFFFFFFu);
+            EXPECT_TRUE(ids.insert(id).second) << id;
+        }
+        EXPECT_EQ(SyncCloseDB(db), 0);
     }
-    EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
 TEST_F(SyncManagerTest, AKnownIdReplacesThatRecordAnUnknownOneAppends) {
