@@ -1,26 +1,20 @@
-// The .pdb codec and the sync manager's memory of it: byte layout, round
-// trips through memory and files for many shapes of database, refusal of
-// every kind of damaged file without reading out of bounds, and every record
-// kept right however many bodies the sync manager takes and however often
-// records are replaced or purged.
+// The .pdb codec: byte layout, round trips through memory and files for many
+// shapes of database, and refusal of every kind of damaged file without
+// reading out of bounds.
 #include "pdb.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "files.h"
-#include "handheld.h"
 #include "records.h"
 #include "standin.h"
 
@@ -30,14 +24,6 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
 Bytes B(const std::string &s) { return Bytes(s.begin(), s.end()); }
-
-// Bytes that differ from body to body and from offset to offset, so a body
-// cut at the wrong place or taken from the wrong record shows.
-Bytes Pattern(size_t size, uint32_t seed) {
-    Bytes b(size);
-    for (size_t i = 0; i < size; ++i) b[i] = static_cast<uint8_t>(seed * 131 + i * 7 + (i >> 8));
-    return b;
-}
 
 uint32_t Get32(const Bytes &b, size_t at) {
     return uint32_t{b[at]} << 24 | uint32_t{b[at + 1]} << 16 | uint32_t{b[at + 2]} << 8 | b[at + 3];
@@ -256,7 +242,7 @@ std::vector<PdbRecord> Records(const std::vector<size_t> &sizes) {
         PdbRecord &r = records[i];
         r.attributes = static_cast<uint8_t>(i % 16 | (i % 3 == 0 ? kPdbRecSecret : 0));
         r.uniqueId = static_cast<uint32_t>(0xFFFFFF - i);
-        r.body = Pattern(sizes[i], static_cast<uint32_t>(i));
+        r.body = B(Pattern(sizes[i], static_cast<uint32_t>(i)));
     }
     return records;
 }
@@ -437,172 +423,6 @@ TEST(PdbFuzzTest, DamagedInputNeverReadsOutOfBounds) {
         SCOPED_TRACE("round " + std::to_string(round));
         check(damaged);
     }
-}
-
-// ---- The sync manager's memory ------------------------------------------------------
-
-constexpr uint8_t kReadWrite = kOpenRead | kOpenWrite | kOpenShowSecret;
-
-class SyncManagerStoreTest : public HandheldTest {
-protected:
-    std::string Path() const { return HandheldTest::Path("Store"); }
-
-    uint8_t Open() {
-        uint8_t db = 0;
-        EXPECT_EQ(SyncOpenDB("Store", 0, &db, kReadWrite), 0);
-        return db;
-    }
-
-    // Writes `body` as record `id` (0: a new one) and returns its ID.
-    uint32_t Write(uint8_t db, uint32_t id, const Bytes &body, uint8_t attributes = 0) {
-        EXPECT_EQ(WriteRecord(db, attributes, 0, std::string(body.begin(), body.end()), &id, id), 0);
-        return id;
-    }
-
-    // What the handle holds, in order, as (ID, body).
-    std::vector<std::pair<uint32_t, Bytes>> Contents(uint8_t db) {
-        uint16_t count = 0;
-        EXPECT_EQ(SyncGetDBRecordCount(db, &count), 0);
-        std::vector<std::pair<uint32_t, Bytes>> contents;
-        for (uint16_t i = 0; i < count; ++i) {
-            const ReadResult read = ReadRecord(db, i);
-            EXPECT_EQ(read.status, 0);
-            contents.emplace_back(read.id, Bytes(read.body.begin(), read.body.end()));
-        }
-        return contents;
-    }
-
-    // The file's records, as (ID, body).
-    std::vector<std::pair<uint32_t, Bytes>> FileContents() {
-        PdbDatabase file;
-        EXPECT_EQ(PdbLoad(Path(), &file), 0);
-        std::vector<std::pair<uint32_t, Bytes>> contents;
-        for (const PdbRecord &r : file.records) contents.emplace_back(r.uniqueId, r.body);
-        return contents;
-    }
-
-    // A file of `count` records of `size` bytes, IDs 1..count.
-    void SaveFile(size_t count, size_t size, uint32_t seed = 0) {
-        PdbDatabase file;
-        strcpy(file.name, "Store");
-        file.uniqueIdSeed = static_cast<uint32_t>(count);
-        for (size_t i = 0; i < count; ++i) {
-            file.records.push_back(PdbRecord{
-                0, static_cast<uint32_t>(i + 1), Pattern(size, static_cast<uint32_t>(seed + i))});
-        }
-        ASSERT_EQ(PdbSave(Path(), file), 0);
-    }
-
-    using Contents_ = std::vector<std::pair<uint32_t, Bytes>>;
-
-    // 3000 new records, small bodies and now and then one of the largest size.
-    Contents_ Fill(uint8_t db, uint32_t seed) {
-        Contents_ written;
-        for (uint32_t i = 0; i < 3000; ++i) {
-            Bytes body = Pattern(i % 500 == 499 ? 65535 : 1 + (i * 53) % 700, seed + i);
-            written.emplace_back(Write(db, 0, body), body);
-        }
-        return written;
-    }
-
-    // Deletes every record but each `every`th (from `first`) and purges;
-    // answers the records kept, checked against what the handle holds.
-    Contents_ PurgeAllBut(uint8_t db, const Contents_ &all, size_t every, size_t first) {
-        Contents_ kept;
-        for (size_t i = 0; i < all.size(); ++i) {
-            if (i % every == first)
-                kept.push_back(all[i]);
-            else
-                Write(db, all[i].first, all[i].second, kPdbRecDeleted);
-        }
-        EXPECT_EQ(SyncPurgeDeletedRecs(db), 0);
-        EXPECT_EQ(Contents(db), kept);
-        return kept;
-    }
-
-    // What the handle holds, then (after the close) what the file holds.
-    void ExpectKept(uint8_t db, const Contents_ &expected) {
-        ASSERT_EQ(Contents(db), expected);
-        ASSERT_EQ(SyncCloseDB(db), 0);
-        EXPECT_EQ(FileContents(), expected);
-    }
-};
-
-TEST_F(SyncManagerStoreTest, BodiesStayIntactAsTheDatabaseGrows) {
-    SaveFile(0, 0);
-    uint8_t db = Open();
-    ExpectKept(db, Fill(db, 0));
-}
-
-TEST_F(SyncManagerStoreTest, AnEmptyBodyTakesNoRoom) {
-    SaveFile(0, 0);
-    const uintmax_t before = fs::file_size(Path());
-    uint8_t db = Open();
-    const uint32_t id = Write(db, 0, Bytes{});
-    ExpectKept(db, {{id, Bytes{}}});
-    EXPECT_EQ(fs::file_size(Path()), before + kPdbEntrySize);
-}
-
-TEST_F(SyncManagerStoreTest, RecordsWrittenAgainAfterAPurgeOfAllStayIntact) {
-    SaveFile(0, 0);
-    uint8_t db = Open();
-    Fill(db, 0);
-    ASSERT_EQ(SyncPurgeAllRecs(db), 0);
-    ExpectKept(db, Fill(db, 7));
-}
-
-TEST_F(SyncManagerStoreTest, PurgingKeepsTheLiveBodiesOnlyAndTakesNewOnes) {
-    SaveFile(0, 0);
-    uint8_t db = Open();
-    Contents_ expected = PurgeAllBut(db, Fill(db, 3), 3, 0);
-    Contents_ more = Fill(db, 11);
-    expected.insert(expected.end(), more.begin(), more.end());
-    ExpectKept(db, expected);
-}
-
-// Many large replacements must not lose or mix up a body.
-TEST_F(SyncManagerStoreTest, ReplacingRecordsOverAndOverKeepsEveryBody) {
-    SaveFile(5, 1000);
-    uint8_t db = Open();
-    std::vector<std::pair<uint32_t, Bytes>> expected = Contents(db);
-    ASSERT_EQ(expected.size(), 5u);
-    for (uint32_t round = 0; round < 200; ++round) {
-        size_t which = round % 3 == 0 ? 0 : 2 + round % 3;
-        Bytes body = Pattern(round % 2 == 0 ? 20000 : 65535, round + 100);
-        EXPECT_EQ(Write(db, expected[which].first, body), expected[which].first);
-        expected[which].second = body;
-        if (round % 40 == 39) {
-            SCOPED_TRACE("round " + std::to_string(round));
-            ASSERT_EQ(Contents(db), expected);
-        }
-    }
-    ExpectKept(db, expected);
-}
-
-TEST_F(SyncManagerStoreTest, PurgingDeletedRecordsKeepsTheOthersAndTakesNewOnes) {
-    SaveFile(100, 30000);
-    uint8_t db = Open();
-    Contents_ expected = PurgeAllBut(db, Contents(db), 10, 3);
-    for (uint32_t i = 0; i < 50; ++i) {
-        Bytes body = Pattern(40000, 500 + i);
-        expected.emplace_back(Write(db, 0, body), body);
-    }
-    ExpectKept(db, expected);
-}
-
-// After a purge of everything, more new bytes than the old file held.
-TEST_F(SyncManagerStoreTest, RecordsWrittenAfterAPurgeOfAllOutgrowTheOldFile) {
-    SaveFile(200, 500);
-    uint8_t db = Open();
-    ASSERT_EQ(SyncPurgeAllRecs(db), 0);
-    std::vector<std::pair<uint32_t, Bytes>> expected;
-    for (uint32_t i = 0; i < 300; ++i) {
-        Bytes body = Pattern(i % 5 == 0 ? 0 : 900 + i, 1000 + i);
-        expected.emplace_back(Write(db, 0, body), body);
-    }
-    std::set<uint32_t> ids;
-    for (const auto &record : expected) EXPECT_TRUE(ids.insert(record.first).second);
-    ExpectKept(db, expected);
 }
 
 }  // namespace
