@@ -33,6 +33,12 @@ std::vector<std::string> Camera(const std::string &name, const std::string &priv
             "M42", "100", "1", "7", privateFlag, category, "N", deletedFlag};
 }
 
+std::string Pattern(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed * 131 + i * 7 + (i >> 8));
+    return bytes;
+}
+
 int32_t CreateDatabase(const std::string &name, uint8_t *handle, uint32_t flags) {
     SyncCreateRequest request{};
     request.creator = kLenfolCreator;

@@ -21,6 +21,10 @@ std::vector<std::string> Camera(const std::string &name, const std::string &priv
                                 const std::string &category = "1",
                                 const std::string &deletedFlag = "N");
 
+// `size` bytes that differ from body to body (by `seed`) and from offset to
+// offset, so a body cut at the wrong place or taken from the wrong record shows.
+std::string Pattern(size_t size, uint32_t seed);
+
 // A record read by index, its fields copied out of the packed request.
 struct ReadResult {
     int32_t status = -1;

@@ -1,5 +1,6 @@
 // The stand-in sync manager on a scratch handheld folder: every operation,
-// its failure statuses, injected faults, write-back and limits.
+// its failure statuses, what thousands of records keep through replacements
+// and purges, injected faults, write-back and limits.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -261,21 +262,26 @@ TEST_F(SyncManagerTest, NewRecordsGetFreshIdsThatAvoidTakenOnes) {
 }
 
 TEST_F(SyncManagerTest, FreshIdsWrapPastTheTopWithoutZero) {
-    PdbDatabase file;
-    strcpy(file.name, "Wrap");
-    file.uniqueIdSeed = 0xFFFFFE;
-    file.records.push_back(PdbRecord{0, 1, {'a'}});
-    ASSERT_EQ(PdbSave(Path("Wrap"), file), 0);
-    uint8_t db = Open("Wrap");
-    std::set<uint32_t> ids{1};
-    for (int i = 0; i < 3; ++i) {
-        uint32_t id = 0;
-        ASSERT_EQ(WriteRecord(db, 0, 0, "b", &id), 0);
-        EXPECT_NE(id, 0u);
-        EXPECT_LE(id, 0xFFFFFFu);
-        EXPECT_TRUE(ids.insert(id).second) << id;
+    // The seed just below the top; the file takes 1, and the top itself or not.
+    const std::set<uint32_t> kTaken[] = {{1}, {0xFFFFFF, 1}};
+    for (const std::set<uint32_t> &taken : kTaken) {
+        SCOPED_TRACE(taken.size() == 1 ? "the top free" : "the top taken");
+        PdbDatabase file;
+        strcpy(file.name, "Wrap");
+        file.uniqueIdSeed = 0xFFFFFE;
+        for (uint32_t id : taken) file.records.push_back(PdbRecord{0, id, {'a'}});
+        ASSERT_EQ(PdbSave(Path("Wrap"), file), 0);
+        uint8_t db = Open("Wrap");
+        std::set<uint32_t> ids = taken;
+        for (int i = 0; i < 3; ++i) {
+            uint32_t id = 0;
+            ASSERT_EQ(WriteRecord(db, 0, 0, "b", &id), 0);
+            EXPECT_NE(id, 0u);
+            EXPECT_LE(id, 0xFFFFFFu);
+            EXPECT_TRUE(ids.insert(id).second) << id;
+        }
+        EXPECT_EQ(SyncCloseDB(db), 0);
     }
-    EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
 TEST_F(SyncManagerTest, AKnownIdReplacesThatRecordAnUnknownOneAppends) {
@@ -373,6 +379,156 @@ TEST_F(SyncManagerTest, PurgesAndResetKeepWhatTheyShould) {
     ASSERT_EQ(SyncCloseDB(db), 0);
     ASSERT_EQ(PdbLoad(Path("TestDB"), &file), 0);
     EXPECT_EQ(file.records.size(), 1u);
+}
+
+// ---- What the handle and the file hold -------------------------------------------
+
+// Thousands of records with bodies up to the largest size, some read from the
+// file and some written since: each keeps its ID, its body and its place, in
+// the handle and in the file written back, however often records are
+// replaced or purged.
+class SyncManagerContentsTest : public SyncManagerTest {
+protected:
+    using Records = std::vector<std::pair<uint32_t, std::string>>;  // (ID, body)
+
+    // TestDB as a file of `count` records of `size` bytes, IDs 1..count, opened.
+    uint8_t OpenFile(size_t count, size_t size) {
+        PdbDatabase file;
+        strcpy(file.name, "TestDB");
+        file.uniqueIdSeed = static_cast<uint32_t>(count);
+        for (size_t i = 0; i < count; ++i) {
+            const std::string body = Pattern(size, static_cast<uint32_t>(i));
+            file.records.push_back(
+                PdbRecord{0, static_cast<uint32_t>(i + 1), {body.begin(), body.end()}});
+        }
+        EXPECT_EQ(PdbSave(Path("TestDB"), file), 0);
+        return Open("TestDB");
+    }
+
+    // Writes `body` as record `id` (0: a new one) and returns its ID.
+    uint32_t Write(uint8_t db, uint32_t id, const std::string &body, uint8_t attributes = 0) {
+        EXPECT_EQ(WriteRecord(db, attributes, 0, body, &id, id), 0);
+        return id;
+    }
+
+    Records Contents(uint8_t db) {
+        Records contents;
+        for (uint16_t i = 0, count = Count(db); i < count; ++i) {
+            const ReadResult read = ReadRecord(db, i);
+            EXPECT_EQ(read.status, 0);
+            contents.emplace_back(read.id, read.body);
+        }
+        return contents;
+    }
+
+    Records FileContents() {
+        PdbDatabase file;
+        EXPECT_EQ(PdbLoad(Path("TestDB"), &file), 0);
+        Records contents;
+        for (const PdbRecord &r : file.records)
+            contents.emplace_back(r.uniqueId, std::string(r.body.begin(), r.body.end()));
+        return contents;
+    }
+
+    // 3000 new records: small bodies, now and then an empty one or one of the
+    // largest size.
+    Records Fill(uint8_t db, uint32_t seed) {
+        Records written;
+        for (uint32_t i = 0; i < 3000; ++i) {
+            const std::string body = Pattern(i % 500 == 499 ? 65535 : (i * 53) % 700, seed + i);
+            written.emplace_back(Write(db, 0, body), body);
+        }
+        return written;
+    }
+
+    // Deletes every record but each `every`th (from `first`) and purges;
+    // answers the records kept, checked against what the handle holds.
+    Records PurgeAllBut(uint8_t db, const Records &all, size_t every, size_t first) {
+        Records kept;
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (i % every == first)
+                kept.push_back(all[i]);
+            else
+                Write(db, all[i].first, all[i].second, kPdbRecDeleted);
+        }
+        EXPECT_EQ(SyncPurgeDeletedRecs(db), 0);
+        EXPECT_EQ(Contents(db), kept);
+        return kept;
+    }
+
+    // What the handle holds, then (after the close) what the file holds.
+    void ExpectKept(uint8_t db, const Records &expected) {
+        ASSERT_EQ(Contents(db), expected);
+        ASSERT_EQ(SyncCloseDB(db), 0);
+        EXPECT_EQ(FileContents(), expected);
+    }
+
+    static void Append(Records *records, const Records &more) {
+        records->insert(records->end(), more.begin(), more.end());
+    }
+};
+
+TEST_F(SyncManagerContentsTest, AnEmptyRecordAddsOnlyItsEntryToTheFile) {
+    uint8_t db = OpenFile(0, 0);
+    const uintmax_t before = fs::file_size(Path("TestDB"));
+    const uint32_t id = Write(db, 0, "");
+    ExpectKept(db, {{id, ""}});
+    EXPECT_EQ(fs::file_size(Path("TestDB")), before + kPdbEntrySize);
+}
+
+// New records after the file's own, then a purge of all and new records
+// again, more bytes than the file held: each kept in order, with an ID of its
+// own.
+TEST_F(SyncManagerContentsTest, KeepsEveryNewRecordBeforeAndAfterAPurgeOfAll) {
+    uint8_t db = OpenFile(200, 500);
+    Records expected = Contents(db);
+    ASSERT_EQ(expected.size(), 200u);
+    Append(&expected, Fill(db, 0));
+    ASSERT_EQ(Contents(db), expected);
+    ASSERT_EQ(SyncPurgeAllRecs(db), 0);
+    EXPECT_EQ(Count(db), 0);
+    expected = Fill(db, 7);
+    std::set<uint32_t> ids;
+    for (const auto &record : expected)
+        EXPECT_TRUE(ids.insert(record.first).second) << "id " << record.first << " twice";
+    ExpectKept(db, expected);
+}
+
+// Records of the file and records written since purged together, the first
+// one purged or kept.
+TEST_F(SyncManagerContentsTest, PurgingDeletedRecordsKeepsTheOthersInOrderAndTakesNewOnes) {
+    const struct {
+        size_t every, first;
+    } kKept[] = {{3, 0}, {10, 3}};
+    for (const auto &kept : kKept) {
+        SCOPED_TRACE("every " + std::to_string(kept.every) + "th from " +
+                     std::to_string(kept.first));
+        uint8_t db = OpenFile(100, 30000);
+        Records all = Contents(db);
+        Append(&all, Fill(db, 3));
+        Records expected = PurgeAllBut(db, all, kept.every, kept.first);
+        Append(&expected, Fill(db, 11));
+        ExpectKept(db, expected);
+    }
+}
+
+// Bodies replaced many times, growing and shrinking, must not lose or mix up
+// a body, the replaced record's or a neighbour's.
+TEST_F(SyncManagerContentsTest, ReplacingRecordsOverAndOverKeepsEveryBody) {
+    uint8_t db = OpenFile(5, 1000);
+    Records expected = Contents(db);
+    ASSERT_EQ(expected.size(), 5u);
+    for (uint32_t round = 0; round < 200; ++round) {
+        size_t which = round % 3 == 0 ? 0 : 2 + round % 3;
+        const std::string body = Pattern(round % 2 == 0 ? 20000 : 65535, round + 100);
+        EXPECT_EQ(Write(db, expected[which].first, body), expected[which].first);
+        expected[which].second = body;
+        if (round % 40 == 39) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            ASSERT_EQ(Contents(db), expected);
+        }
+    }
+    ExpectKept(db, expected);
 }
 
 // ---- Write-back ---------------------------------------------------------------
