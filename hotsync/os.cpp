@@ -14,6 +14,10 @@ namespace os {
 
 namespace {
 
+// Whole stdio blocks of this size, not the file system's few kilobytes, so
+// that a database of small records goes out in few writes.
+constexpr size_t kWriteBuffer = 1 << 16;
+
 // Unbuffered, so that the bytes go out in one write.
 int WriteFile(const std::string &path, const char *mode, const void *data, size_t size) {
     FILE *f = fopen(path.c_str(), mode);
@@ -24,33 +28,64 @@ int WriteFile(const std::string &path, const char *mode, const void *data, size_
     return written ? 0 : kStandinErrIo;
 }
 
-}  // namespace
-
-int ReadAll(const std::string &path, std::string *bytes) {
+// Straight into a block of the file's size, with no buffer in between; one
+// byte more, so that the read meets the end at once. A file that grew since
+// its size was taken is read on.
+template <typename Bytes>
+int ReadInto(const std::string &path, Bytes *bytes) {
     bytes->clear();
     FILE *f = fopen(path.c_str(), "rb");
     if (f == nullptr) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
-    // One allocation for the whole file instead of a growing string's copies.
+    setvbuf(f, nullptr, _IONBF, 0);
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);
-    if (!error) bytes->reserve(static_cast<size_t>(size));
-    char chunk[65536];
-    size_t n = 0;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes->append(chunk, n);
-    bool failed = ferror(f) != 0;
+    size_t got = 0, room = error ? kWriteBuffer : static_cast<size_t>(size) + 1;
+    for (;;) {
+        bytes->resize(got + room);
+        got += fread(bytes->data() + got, 1, room, f);
+        if (got < bytes->size() || ferror(f)) break;
+        room = bytes->size();
+    }
+    const bool failed = ferror(f) != 0;
     fclose(f);
-    if (failed) bytes->clear();
+    bytes->resize(failed ? 0 : got);
     return failed ? kStandinErrIo : 0;
 }
 
-int WriteAll(const std::string &path, const void *data, size_t size) {
-    const std::string temporary = path + ".tmp";
-    int status = WriteFile(temporary, "wb", data, size);
+}  // namespace
+
+int ReadAll(const std::string &path, std::string *bytes) { return ReadInto(path, bytes); }
+int ReadAll(const std::string &path, std::vector<uint8_t> *bytes) { return ReadInto(path, bytes); }
+
+Replacement::Replacement(const std::string &path)
+    : path_(path), temporary_(path + ".tmp"), file_(fopen(temporary_.c_str(), "wb")),
+      buffer_(new char[kWriteBuffer]) {
+    failed_ = file_ == nullptr;
+    if (file_ != nullptr) setvbuf(file_, buffer_.get(), _IOFBF, kWriteBuffer);
+}
+
+Replacement::~Replacement() {
+    if (file_ != nullptr) fclose(file_);
+    if (!renamed_) remove(temporary_.c_str());
+}
+
+void Replacement::Write(const void *data, size_t size) {
+    if (!failed_ && size != 0 && fwrite(data, 1, size, file_) != size) failed_ = true;
+}
+
+int Replacement::Commit() {
+    if (file_ != nullptr && fclose(file_) != 0) failed_ = true;
+    file_ = nullptr;
     std::error_code error;
-    if (status == 0) std::filesystem::rename(temporary, path, error);
-    if (error) status = kStandinErrIo;
-    if (status != 0) remove(temporary.c_str());
-    return status;
+    if (!failed_) std::filesystem::rename(temporary_, path_, error);
+    renamed_ = !failed_ && !error;
+    return renamed_ ? 0 : kStandinErrIo;
+}
+
+int WriteAll(const std::string &path, const void *data, size_t size) {
+    Replacement file(path);
+    file.Write(data, size);
+    return file.Commit();
 }
 
 int Append(const std::string &path, const std::string &text) {
