@@ -19,9 +19,11 @@ struct Fault {
     bool persistent;
 };
 
+// Looked up by the caller's name as it comes (std::less<>), since every call
+// of every operation asks here.
 struct FaultTable {
-    std::map<std::string, Fault> faults;
-    std::map<std::string, int> calls;
+    std::map<std::string, Fault, std::less<>> faults;
+    std::map<std::string, int, std::less<>> calls;
     int injected = 0;
     int32_t lastFailure = 0;
 };
@@ -77,7 +79,9 @@ int32_t StandinLastFailure(void) { return Table().lastFailure; }
 
 int StandinShouldFail(const char *operation, int32_t *status) {
     FaultTable &t = Table();
-    int call = ++t.calls[operation];
+    auto counted = t.calls.find(operation);
+    if (counted == t.calls.end()) counted = t.calls.emplace(operation, 0).first;
+    const int call = ++counted->second;
     auto it = t.faults.find(operation);
     if (it == t.faults.end()) return 0;
     const Fault &f = it->second;
