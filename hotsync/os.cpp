@@ -1,6 +1,7 @@
 #include "os.h"
 
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,32 +31,52 @@ int WriteFile(const std::string &path, const char *mode, const void *data, size_
 
 // Straight into a block of the file's size, with no buffer in between; one
 // byte more, so that the read meets the end at once. A file that grew since
-// its size was taken is read on.
-template <typename Bytes>
-int ReadInto(const std::string &path, Bytes *bytes) {
-    bytes->clear();
+// its size was taken is read on. `room(n)` makes room for n bytes, keeping
+// the *got read so far, and answers where they lie.
+template <typename Room>
+int ReadInto(const std::string &path, size_t *got, Room room) {
+    *got = 0;
     FILE *f = fopen(path.c_str(), "rb");
     if (f == nullptr) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
     setvbuf(f, nullptr, _IONBF, 0);
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);
-    size_t got = 0, room = error ? kWriteBuffer : static_cast<size_t>(size) + 1;
+    size_t more = error ? kWriteBuffer : static_cast<size_t>(size) + 1;
     for (;;) {
-        bytes->resize(got + room);
-        got += fread(bytes->data() + got, 1, room, f);
-        if (got < bytes->size() || ferror(f)) break;
-        room = bytes->size();
+        char *bytes = static_cast<char *>(room(*got + more));
+        const size_t n = fread(bytes + *got, 1, more, f);
+        *got += n;
+        if (n < more || ferror(f)) break;
+        more = *got;
     }
     const bool failed = ferror(f) != 0;
     fclose(f);
-    bytes->resize(failed ? 0 : got);
     return failed ? kStandinErrIo : 0;
 }
 
 }  // namespace
 
-int ReadAll(const std::string &path, std::string *bytes) { return ReadInto(path, bytes); }
-int ReadAll(const std::string &path, std::vector<uint8_t> *bytes) { return ReadInto(path, bytes); }
+int ReadAll(const std::string &path, std::string *bytes) {
+    size_t got = 0;
+    int status = ReadInto(path, &got, [&](size_t n) -> void * {
+        bytes->resize(n);
+        return &(*bytes)[0];
+    });
+    bytes->resize(status == 0 ? got : 0);
+    return status;
+}
+
+int ReadAll(const std::string &path, FileBytes *bytes) {
+    size_t got = 0;
+    int status = ReadInto(path, &got, [&](size_t n) -> void * {
+        std::unique_ptr<uint8_t[]> grown(new uint8_t[n]);
+        if (got != 0) memcpy(grown.get(), bytes->data.get(), got);
+        bytes->data = std::move(grown);
+        return bytes->data.get();
+    });
+    bytes->size = status == 0 ? got : 0;
+    return status;
+}
 
 Replacement::Replacement(const std::string &path)
     : path_(path), temporary_(path + ".tmp"), file_(fopen(temporary_.c_str(), "wb")),

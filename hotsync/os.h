@@ -13,13 +13,18 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace standin {
 namespace os {
 
+// A whole file in a block that is not cleared before the file is read into it.
+struct FileBytes {
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+};
+
 int ReadAll(const std::string &path, std::string *bytes);
-int ReadAll(const std::string &path, std::vector<uint8_t> *bytes);
+int ReadAll(const std::string &path, FileBytes *bytes);
 
 // A file replaced whole: the bytes go to a temporary file beside it, which
 // Commit renames over it, so a reader never sees half a file and a failure

@@ -174,10 +174,10 @@ int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
 }
 
 int32_t PdbLoad(const std::string &path, PdbDatabase *db) {
-    std::vector<uint8_t> bytes;
+    standin::os::FileBytes bytes;
     int32_t status = standin::os::ReadAll(path, &bytes);
     if (status != 0) return status == kStandinErrNotFound ? kSyncErrDatabaseMissing : status;
-    return PdbParse(bytes.data(), bytes.size(), db);
+    return PdbParse(bytes.data.get(), bytes.size, db);
 }
 
 int32_t PdbSave(const std::string &path, const PdbDatabase &db) {
