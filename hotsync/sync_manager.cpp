@@ -29,7 +29,7 @@ struct OpenDatabase {
     uint8_t mode = 0;
     bool changed = false;
     PdbDatabase db;  // header and blocks; the records are `records`
-    std::vector<uint8_t> image;
+    standin::os::FileBytes image;
     std::vector<PdbHeldRecord> records;
     uint64_t fileSize = 0;  // of the file as it would be written, for the size check
     // The unique IDs in use, sorted, for fresh ones; taken from the records
@@ -95,7 +95,10 @@ uint32_t FreshId(OpenDatabase *od) {
     for (;;) {
         od->db.uniqueIdSeed = (od->db.uniqueIdSeed + 1) & kMaxUniqueId;
         uint32_t id = od->db.uniqueIdSeed;
-        if (id != 0 && !std::binary_search(ids.begin(), ids.end(), id)) return id;
+        if (id == 0) continue;
+        // Fresh IDs mostly come in rising order, past every ID in use.
+        if (ids.empty() || ids.back() < id || !std::binary_search(ids.begin(), ids.end(), id))
+            return id;
     }
 }
 
@@ -166,7 +169,7 @@ int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
     od.mode = openMode;
     status = standin::os::ReadAll(od.path, &od.image);
     if (status == kStandinErrNotFound) return kSyncErrDatabaseMissing;
-    if (status == 0) status = PdbParseHeld(od.image.data(), od.image.size(), &od.db, &od.records);
+    if (status == 0) status = PdbParseHeld(od.image.data.get(), od.image.size, &od.db, &od.records);
     if (status != 0) return status;
     *dbHandle = Adopt(&od);
     return 0;
@@ -233,7 +236,11 @@ int32_t WriteRec(SyncRecordRequest *request) {
     if (fileSize > 0xFFFFFFFFu) return kStandinErrTooMany;
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
-        if (od->idsKnown) od->ids.insert(std::upper_bound(od->ids.begin(), od->ids.end(), id), id);
+        std::vector<uint32_t> &ids = od->ids;
+        if (od->idsKnown && !ids.empty() && id < ids.back())
+            ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
+        else if (od->idsKnown)
+            ids.push_back(id);
         records.emplace_back();
         record = &records.back();
         record->uniqueId = id;
@@ -307,7 +314,7 @@ int32_t Purge(uint8_t dbHandle, Drop drop) {
     auto kept = std::remove_if(records.begin(), records.end(), drop);
     if (kept == records.end()) return 0;
     records.erase(kept, records.end());
-    if (records.empty()) std::vector<uint8_t>().swap(od->image);
+    if (records.empty()) od->image = standin::os::FileBytes();
     Recount(od);
     od->changed = true;
     return 0;
