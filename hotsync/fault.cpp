@@ -5,6 +5,7 @@
 #include <climits>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hostile.h"
@@ -19,11 +20,19 @@ struct Fault {
     bool persistent;
 };
 
-// Looked up by the caller's name as it comes (std::less<>), since every call
-// of every operation asks here.
+// Every call of every operation looks its name up here, so the name is taken
+// as it comes, and names are ordered by length first: most differ in length,
+// so a lookup seldom compares their bytes.
+struct ByName {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    }
+};
+
 struct FaultTable {
-    std::map<std::string, Fault, std::less<>> faults;
-    std::map<std::string, int, std::less<>> calls;
+    std::map<std::string, Fault, ByName> faults;
+    std::map<std::string, int, ByName> calls;
     int injected = 0;
     int32_t lastFailure = 0;
 };
@@ -79,10 +88,11 @@ int32_t StandinLastFailure(void) { return Table().lastFailure; }
 
 int StandinShouldFail(const char *operation, int32_t *status) {
     FaultTable &t = Table();
-    auto counted = t.calls.find(operation);
-    if (counted == t.calls.end()) counted = t.calls.emplace(operation, 0).first;
+    const std::string_view name(operation);
+    auto counted = t.calls.find(name);
+    if (counted == t.calls.end()) counted = t.calls.emplace(name, 0).first;
     const int call = ++counted->second;
-    auto it = t.faults.find(operation);
+    auto it = t.faults.find(name);
     if (it == t.faults.end()) return 0;
     const Fault &f = it->second;
     if (call != f.nth && !(f.persistent && call > f.nth)) return 0;
