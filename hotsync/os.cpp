@@ -82,7 +82,7 @@ Replacement::Replacement(const std::string &path)
     : path_(path), temporary_(path + ".tmp"), file_(fopen(temporary_.c_str(), "wb")),
       buffer_(new char[kWriteBuffer]) {
     failed_ = file_ == nullptr;
-    if (file_ != nullptr) setvbuf(file_, buffer_.get(), _IOFBF, kWriteBuffer);
+    if (file_ != nullptr) setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 Replacement::~Replacement() {
@@ -90,11 +90,26 @@ Replacement::~Replacement() {
     if (!renamed_) remove(temporary_.c_str());
 }
 
+// Pieces smaller than the buffer, such as the bodies of a database, are
+// gathered there and go out a buffer at a time; larger ones as they are.
 void Replacement::Write(const void *data, size_t size) {
+    if (used_ + size > kWriteBuffer) Flush();
+    if (size >= kWriteBuffer) return Put(data, size);
+    memcpy(buffer_.get() + used_, data, size);
+    used_ += size;
+}
+
+void Replacement::Flush() {
+    Put(buffer_.get(), used_);
+    used_ = 0;
+}
+
+void Replacement::Put(const void *data, size_t size) {
     if (!failed_ && size != 0 && fwrite(data, 1, size, file_) != size) failed_ = true;
 }
 
 int Replacement::Commit() {
+    Flush();
     if (file_ != nullptr && fclose(file_) != 0) failed_ = true;
     file_ = nullptr;
     std::error_code error;

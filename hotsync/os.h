@@ -39,9 +39,12 @@ public:
     int Commit();
 
 private:
+    void Flush();
+    void Put(const void *data, size_t size);
     std::string path_, temporary_;
     FILE *file_;
     std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
     bool failed_ = false, renamed_ = false;
 };
 
