@@ -46,39 +46,31 @@ int32_t ParseBlocks(const uint8_t *data, uint64_t entriesEnd, uint64_t firstBody
     return 0;
 }
 
-// Each body runs from its offset to the next one, the last to the end of the file.
+// Each body runs from its offset to the next one, the last to the end of the
+// file: read from the last, each offset at most the one after it.
 int32_t ParseRecords(const uint8_t *data, size_t size, uint16_t count, uint64_t entriesEnd,
                      std::vector<PdbHeldRecord> *records) {
-    const uint8_t *entries = data + kPdbHeaderSize;
-    uint64_t previous = entriesEnd;
-    for (uint16_t i = 0; i < count; ++i) {
-        const uint32_t offset = Get32(entries + size_t{i} * kPdbEntrySize);
-        if (offset < previous || offset > size) return kStandinErrCorrupt;
-        previous = offset;
-    }
     records->resize(count);
-    for (uint16_t i = 0; i < count; ++i) {
-        const uint8_t *entry = entries + size_t{i} * kPdbEntrySize;
-        const uint64_t end = i + 1 < count ? Get32(entry + kPdbEntrySize) : size;
+    uint64_t end = size;
+    for (uint16_t i = count; i-- > 0;) {
+        const uint8_t *entry = data + kPdbHeaderSize + size_t{i} * kPdbEntrySize;
+        const uint32_t offset = Get32(entry);
+        if (offset < entriesEnd || offset > end) return kStandinErrCorrupt;
         PdbHeldRecord &r = (*records)[i];
-        r.body = data + Get32(entry);
-        r.size = static_cast<size_t>(end - Get32(entry));
+        r.body = data + offset;
+        r.size = static_cast<size_t>(end - offset);
         r.attributes = entry[4];
         r.uniqueId = Get32(entry + 4) & 0xFFFFFF;
+        end = offset;
     }
     return 0;
 }
 
 // db's records as held ones, their bodies where db keeps them.
 std::vector<PdbHeldRecord> Held(const PdbDatabase &db) {
-    std::vector<PdbHeldRecord> held(db.records.size());
-    for (size_t i = 0; i < held.size(); ++i) {
-        const PdbRecord &r = db.records[i];
-        held[i].attributes = r.attributes;
-        held[i].uniqueId = r.uniqueId;
-        held[i].body = r.body.data();
-        held[i].size = r.body.size();
-    }
+    std::vector<PdbHeldRecord> held;
+    for (const PdbRecord &r : db.records)
+        held.push_back({r.attributes, r.uniqueId, r.body.data(), r.body.size(), {}});
     return held;
 }
 
@@ -155,15 +147,12 @@ int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
 }
 
 int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db) {
-    PdbDatabase parsed;
     std::vector<PdbHeldRecord> held;
-    int32_t status = PdbParseHeld(data, size, &parsed, &held);
-    if (status != 0) return status;
-    parsed.records.reserve(held.size());
+    int32_t status = PdbParseHeld(data, size, db, &held);
+    db->records.reserve(held.size());
     for (const PdbHeldRecord &r : held)
-        parsed.records.push_back(PdbRecord{r.attributes, r.uniqueId, {r.body, r.body + r.size}});
-    *db = std::move(parsed);
-    return 0;
+        db->records.push_back(PdbRecord{r.attributes, r.uniqueId, {r.body, r.body + r.size}});
+    return status;
 }
 
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
