@@ -20,9 +20,8 @@ struct Fault {
     bool persistent;
 };
 
-// Every call of every operation looks its name up here, so the name is taken
-// as it comes, and names are ordered by length first: most differ in length,
-// so a lookup seldom compares their bytes.
+// Every call looks its name up here: taken as it comes, ordered by length
+// first, since most names differ in length and so seldom compare their bytes.
 struct ByName {
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const {

@@ -15,24 +15,12 @@ namespace os {
 
 namespace {
 
-// Whole stdio blocks of this size, not the file system's few kilobytes, so
-// that a database of small records goes out in few writes.
+// What a database's bodies are gathered into, so that they go out in few writes.
 constexpr size_t kWriteBuffer = 1 << 16;
 
-// Unbuffered, so that the bytes go out in one write.
-int WriteFile(const std::string &path, const char *mode, const void *data, size_t size) {
-    FILE *f = fopen(path.c_str(), mode);
-    if (f == nullptr) return kStandinErrIo;
-    setvbuf(f, nullptr, _IONBF, 0);
-    bool written = fwrite(data, 1, size, f) == size;
-    if (fclose(f) != 0) written = false;
-    return written ? 0 : kStandinErrIo;
-}
-
-// Straight into a block of the file's size, with no buffer in between; one
-// byte more, so that the read meets the end at once. A file that grew since
-// its size was taken is read on. `room(n)` makes room for n bytes, keeping
-// the *got read so far, and answers where they lie.
+// Straight into a block of the file's size, with no buffer in between (one
+// byte more, so that the read meets the end at once); a file that grew since
+// is read on. `room(n)` makes room for n bytes, keeping the *got read so far.
 template <typename Room>
 int ReadInto(const std::string &path, size_t *got, Room room) {
     *got = 0;
@@ -41,13 +29,10 @@ int ReadInto(const std::string &path, size_t *got, Room room) {
     setvbuf(f, nullptr, _IONBF, 0);
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(path, error);
-    size_t more = error ? kWriteBuffer : static_cast<size_t>(size) + 1;
-    for (;;) {
-        char *bytes = static_cast<char *>(room(*got + more));
-        const size_t n = fread(bytes + *got, 1, more, f);
+    for (size_t more = error ? kWriteBuffer : static_cast<size_t>(size) + 1;; more = *got) {
+        const size_t n = fread(static_cast<char *>(room(*got + more)) + *got, 1, more, f);
         *got += n;
         if (n < more || ferror(f)) break;
-        more = *got;
     }
     const bool failed = ferror(f) != 0;
     fclose(f);
@@ -67,14 +52,13 @@ int ReadAll(const std::string &path, std::string *bytes) {
 }
 
 int ReadAll(const std::string &path, FileBytes *bytes) {
-    size_t got = 0;
-    int status = ReadInto(path, &got, [&](size_t n) -> void * {
-        std::unique_ptr<uint8_t[]> grown(new uint8_t[n]);
-        if (got != 0) memcpy(grown.get(), bytes->data.get(), got);
-        bytes->data = std::move(grown);
-        return bytes->data.get();
+    int status = ReadInto(path, &bytes->size, [&](size_t n) -> void * {
+        uint8_t *grown = new uint8_t[n];
+        if (bytes->size != 0) memcpy(grown, bytes->data.get(), bytes->size);
+        bytes->data.reset(grown);
+        return grown;
     });
-    bytes->size = status == 0 ? got : 0;
+    if (status != 0) bytes->size = 0;
     return status;
 }
 
@@ -94,18 +78,17 @@ Replacement::~Replacement() {
 // gathered there and go out a buffer at a time; larger ones as they are.
 void Replacement::Write(const void *data, size_t size) {
     if (used_ + size > kWriteBuffer) Flush();
-    if (size >= kWriteBuffer) return Put(data, size);
-    memcpy(buffer_.get() + used_, data, size);
-    used_ += size;
+    if (size < kWriteBuffer) {
+        memcpy(buffer_.get() + used_, data, size);
+        used_ += size;
+    } else if (!failed_ && fwrite(data, 1, size, file_) != size) {
+        failed_ = true;
+    }
 }
 
 void Replacement::Flush() {
-    Put(buffer_.get(), used_);
+    if (!failed_ && used_ != 0 && fwrite(buffer_.get(), 1, used_, file_) != used_) failed_ = true;
     used_ = 0;
-}
-
-void Replacement::Put(const void *data, size_t size) {
-    if (!failed_ && size != 0 && fwrite(data, 1, size, file_) != size) failed_ = true;
 }
 
 int Replacement::Commit() {
@@ -124,8 +107,14 @@ int WriteAll(const std::string &path, const void *data, size_t size) {
     return file.Commit();
 }
 
+// Unbuffered, so that the text goes out in one write.
 int Append(const std::string &path, const std::string &text) {
-    return WriteFile(path, "ab", text.data(), text.size());
+    FILE *f = fopen(path.c_str(), "ab");
+    if (f == nullptr) return kStandinErrIo;
+    setvbuf(f, nullptr, _IONBF, 0);
+    bool written = fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (fclose(f) != 0) written = false;
+    return written ? 0 : kStandinErrIo;
 }
 
 // A Windows path that starts at a root or a drive counts too, for the DLLs.

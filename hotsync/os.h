@@ -33,14 +33,11 @@ class Replacement {
 public:
     explicit Replacement(const std::string &path);
     ~Replacement();
-    Replacement(const Replacement &) = delete;
-    Replacement &operator=(const Replacement &) = delete;
     void Write(const void *data, size_t size);
     int Commit();
 
 private:
     void Flush();
-    void Put(const void *data, size_t size);
     std::string path_, temporary_;
     FILE *file_;
     std::unique_ptr<char[]> buffer_;

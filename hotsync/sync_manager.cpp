@@ -32,9 +32,7 @@ struct OpenDatabase {
     standin::os::FileBytes image;
     std::vector<PdbHeldRecord> records;
     uint64_t fileSize = 0;  // of the file as it would be written, for the size check
-    // The unique IDs in use, sorted, for fresh ones; taken from the records
-    // when the first fresh one is needed.
-    std::vector<uint32_t> ids;
+    std::vector<uint32_t> ids;  // in use, sorted, for fresh ones: taken when first needed
     bool idsKnown = false;
 };
 
@@ -95,10 +93,10 @@ uint32_t FreshId(OpenDatabase *od) {
     for (;;) {
         od->db.uniqueIdSeed = (od->db.uniqueIdSeed + 1) & kMaxUniqueId;
         uint32_t id = od->db.uniqueIdSeed;
-        if (id == 0) continue;
         // Fresh IDs mostly come in rising order, past every ID in use.
-        if (ids.empty() || ids.back() < id || !std::binary_search(ids.begin(), ids.end(), id))
-            return id;
+        const bool used = !ids.empty() && id <= ids.back() &&
+                          std::binary_search(ids.begin(), ids.end(), id);
+        if (id != 0 && !used) return id;
     }
 }
 
@@ -237,13 +235,10 @@ int32_t WriteRec(SyncRecordRequest *request) {
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
         std::vector<uint32_t> &ids = od->ids;
-        if (od->idsKnown && !ids.empty() && id < ids.back())
-            ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
-        else if (od->idsKnown)
-            ids.push_back(id);
-        records.emplace_back();
+        if (od->idsKnown && (ids.empty() || ids.back() <= id)) ids.push_back(id);
+        else if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
+        records.push_back(PdbHeldRecord{0, id, nullptr, 0, {}});
         record = &records.back();
-        record->uniqueId = id;
     }
     record->attributes = StoredAttributes(request);
     const uint8_t *body = reinterpret_cast<const uint8_t *>(request->buffer);
