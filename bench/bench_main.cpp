@@ -343,7 +343,8 @@ bool CallgrindCase(const Options &o, CaseResult *result) {
     RemoveTree(dir);
     if (!MakeDirs(dir)) return false;
     const std::string command =
-        FixedEnvironment() + " valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file=" +
+        FixedEnvironment() +
+        " valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file=" +
         Quoted(dir + "/cg.out") + " /proc/" + std::to_string(getpid()) + "/exe" +
         " --callgrind-child --shapes " + ShapeName(bench.shape) + " --sizes " +
         std::to_string(bench.records) + " --work " + Quoted(o.work) + " --conduit " +
@@ -497,7 +498,7 @@ void PrintStandinShares(const std::vector<CaseResult> &results) {
 int RunGate(Options o, const Conduit &conduit) {
     if (!MakeDirs(o.work)) return 1;
     if (!HaveValgrind()) {
-        std::fprintf(stderr, "bench: the gate counts instructions with valgrind, which is missing\n");
+        std::fprintf(stderr, "bench: the gate counts instructions under valgrind: missing\n");
         return 1;
     }
     o.perl = false;
@@ -513,7 +514,7 @@ int RunGate(Options o, const Conduit &conduit) {
             results.push_back(result);
         }
     }
-    std::printf("## Instruction gate: the stand-in's share at most %g %% of the conduit's\n", o.gate);
+    std::printf("## Instruction gate: the stand-in at most %g %% of the conduit\n", o.gate);
     PrintInstructions(results);
     PrintStandinShares(results);
     bool met = true;
