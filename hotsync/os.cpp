@@ -77,6 +77,7 @@ Replacement::~Replacement() {
 // Pieces smaller than the buffer, such as the bodies of a database, are
 // gathered there and go out a buffer at a time; larger ones as they are.
 void Replacement::Write(const void *data, size_t size) {
+    if (size == 0) return;  // an empty body may have no address
     if (used_ + size > kWriteBuffer) Flush();
     if (size < kWriteBuffer) {
         memcpy(buffer_.get() + used_, data, size);
