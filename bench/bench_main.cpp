@@ -5,11 +5,16 @@
 //
 //   lenfol_bench [--sizes 1000,10000,65535] [--shapes typical,full]
 //                [--repeats 5] [--work DIR] [--keep] [--no-perl] [--no-callgrind]
+//   lenfol_bench --gate PERCENT [--sizes N] [--shapes S]
 //
 // The conduit's share is the HotSync's time less the time spent inside the
 // stand-in's sync-manager and log calls, which the wrappers of
 // standin_meter.cpp add up; each wrapped call also leaves about one clock read
 // outside its measured span, and that is taken off too (calibrated at start).
+// The whole HotSync is timed in a run of its own, without those clock reads.
+//
+// --gate counts instructions only, and fails (exit 1) when the stand-in's
+// share of any HotSync exceeds PERCENT of the conduit's.
 #include <sys/wait.h>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
@@ -40,6 +45,7 @@ struct Options {
     bool keep = false;
     bool perl = true;
     bool callgrind = true;
+    double gate = 0;  // percent; 0: no gate
     std::string conduitPath = LENFOL_DLL_PATH;
     std::string peerScript = LENFOL_BENCH_PEER;
     // Internal: the run that lenfol_bench starts under callgrind.
@@ -62,7 +68,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: lenfol_bench [--sizes N,N,...] [--shapes typical,full] [--repeats N]\n"
                  "                    [--work DIR] [--keep] [--no-perl] [--no-callgrind]\n"
-                 "                    [--conduit Lenfol.dll] [--peer palm_pdb_peer.pl]\n");
+                 "                    [--conduit Lenfol.dll] [--peer palm_pdb_peer.pl]\n"
+                 "       lenfol_bench --gate PERCENT [--sizes N,...] [--shapes S,...]\n");
     return 2;
 }
 
@@ -77,6 +84,9 @@ bool ParseOptions(int argc, char **argv, Options *o) {
         } else if (arg == "--repeats" && hasValue) {
             o->repeats = std::atoi(argv[++i]);
             if (o->repeats < 1) return false;
+        } else if (arg == "--gate" && hasValue) {
+            o->gate = std::atof(argv[++i]);
+            if (o->gate <= 0) return false;
         } else if (arg == "--work" && hasValue) {
             o->work = argv[++i];
         } else if (arg == "--conduit" && hasValue) {
@@ -114,17 +124,19 @@ double ClockReadNanos() {
     return best;
 }
 
-// One HotSync from a fresh copy of the generated files; whole and conduit
-// share in milliseconds.
+// One HotSync from a fresh copy of the generated files, in milliseconds. With
+// `shareMs`, every stand-in call is timed too and *shareMs is the conduit's
+// share; those clock reads lengthen the HotSync, so the whole is timed
+// without them (shareMs null).
 bool TimeHotSync(const Conduit &conduit, const BenchCase &bench, const std::string &root,
-                 int32_t syncType, double clockRead, double *wholeMs, double *shareMs) {
+                 int32_t syncType, double clockRead, double *ms, double *shareMs) {
     if (!PrepareHotSync(bench, root)) return false;
     HotSyncRun run;
     SetUpHotSync(conduit, root, syncType, &run);
     StandinMeter &m = g_standinMeter;
     m.standinNanos = 0;
     m.calls = 0;
-    m.timeCalls = true;
+    m.timeCalls = shareMs != nullptr;
     m.measuring = true;
     const int64_t start = NowNanos();
     const int32_t status = RunHotSync(&run);
@@ -139,8 +151,9 @@ bool TimeHotSync(const Conduit &conduit, const BenchCase &bench, const std::stri
         return false;
     }
     const double whole = double(end - start);
-    *wholeMs = whole / 1e6;
-    *shareMs = (whole - double(m.standinNanos) - double(m.calls) * clockRead) / 1e6;
+    *ms = whole / 1e6;
+    if (shareMs != nullptr)
+        *shareMs = (whole - double(m.standinNanos) - double(m.calls) * clockRead) / 1e6;
     return true;
 }
 
@@ -222,15 +235,15 @@ bool TimeCase(const Options &o, const Conduit &conduit, double clockRead, CaseRe
         const int64_t bare = BareLoop(bench.CamerasTxt(), root + "/bare.txt");
         if (bare < 0) return false;
         result->bare.push_back(bare / 1e6);
-        double whole = 0, share = 0;
-        if (!TimeHotSync(conduit, bench, root, kSyncTypeDesktopToHandheld, clockRead, &whole, &share))
-            return false;
-        result->importWhole.push_back(whole);
-        result->importShare.push_back(share);
-        if (!TimeHotSync(conduit, bench, root, kSyncTypeHandheldToDesktop, clockRead, &whole, &share))
-            return false;
-        result->exportWhole.push_back(whole);
-        result->exportShare.push_back(share);
+        for (const int32_t type : {kSyncTypeDesktopToHandheld, kSyncTypeHandheldToDesktop}) {
+            const bool import = type == kSyncTypeDesktopToHandheld;
+            double whole = 0, timed = 0, share = 0;
+            if (!TimeHotSync(conduit, bench, root, type, clockRead, &timed, &share) ||
+                !TimeHotSync(conduit, bench, root, type, clockRead, &whole, nullptr))
+                return false;
+            (import ? result->importWhole : result->exportWhole).push_back(whole);
+            (import ? result->importShare : result->exportShare).push_back(share);
+        }
         if (!o.perl) continue;
         double ms = 0;
         if (!RunPeer(o, "build", bench.CamerasTxt(), root + "/peer.pdb", &ms)) return false;
@@ -311,13 +324,27 @@ void ReadCallgrindDumps(const std::string &dir, std::map<std::string, uint64_t> 
     }
 }
 
+// The child runs with PATH alone in its environment (and LD_LIBRARY_PATH when
+// set, to measure another build of the stand-in): every stand-in call looks
+// HOTSYNC_TRACE up there, so the counts would grow with the caller's
+// environment.
+std::string FixedEnvironment() {
+    std::string env = "env -i";
+    for (const char *name : {"PATH", "LD_LIBRARY_PATH"}) {
+        const char *value = std::getenv(name);
+        if (value != nullptr) env += std::string(" ") + name + "=" + Quoted(value);
+    }
+    return env;
+}
+
 bool CallgrindCase(const Options &o, CaseResult *result) {
     const BenchCase &bench = result->bench;
     const std::string dir = o.work + "/callgrind-out-" + bench.Name();
     RemoveTree(dir);
     if (!MakeDirs(dir)) return false;
     const std::string command =
-        "valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file=" +
+        FixedEnvironment() +
+        " valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file=" +
         Quoted(dir + "/cg.out") + " /proc/" + std::to_string(getpid()) + "/exe" +
         " --callgrind-child --shapes " + ShapeName(bench.shape) + " --sizes " +
         std::to_string(bench.records) + " --work " + Quoted(o.work) + " --conduit " +
@@ -443,6 +470,70 @@ void PrintInstructions(const std::vector<CaseResult> &results) {
                });
 }
 
+uint64_t StandinInstructions(const CaseResult &r, const std::string &direction) {
+    return r.instructions.at(direction + "-whole") - r.instructions.at(direction + "-conduit");
+}
+
+double StandinPercent(const CaseResult &r, const std::string &direction) {
+    return 100.0 * double(StandinInstructions(r, direction)) /
+           double(r.instructions.at(direction + "-conduit"));
+}
+
+void PrintStandinShares(const std::vector<CaseResult> &results) {
+    PrintTable("The stand-in's instructions (HotSync − conduit) against the conduit's",
+               {"import stand-in", "÷ import conduit", "export stand-in", "÷ export conduit"},
+               results, [](const CaseResult &r) {
+                   std::vector<std::string> cells;
+                   if (r.instructions.empty()) return cells;
+                   for (const char *direction : {"import", "export"}) {
+                       cells.push_back(Grouped(StandinInstructions(r, direction)));
+                       cells.push_back(Fixed(StandinPercent(r, direction), 1) + " %");
+                   }
+                   return cells;
+               });
+}
+
+// The CI gate: each list checked, then counted under callgrind; fails when the
+// stand-in's share of a HotSync exceeds o.gate percent of the conduit's.
+int RunGate(Options o, const Conduit &conduit) {
+    if (!MakeDirs(o.work)) return 1;
+    if (!HaveValgrind()) {
+        std::fprintf(stderr, "bench: the gate counts instructions under valgrind: missing\n");
+        return 1;
+    }
+    o.perl = false;
+    std::vector<CaseResult> results;
+    for (Shape shape : o.shapes) {
+        for (uint32_t records : o.sizes) {
+            CaseResult result;
+            const std::string root = o.work + "/check-" + std::to_string(records);
+            if (!MakeBenchCase(o.work, shape, records, &result.bench) ||
+                !CheckCase(o, conduit, result.bench, root) || !CallgrindCase(o, &result))
+                return 1;
+            RemoveTree(root);
+            results.push_back(result);
+        }
+    }
+    std::printf("## Instruction gate: the stand-in at most %g %% of the conduit\n", o.gate);
+    PrintInstructions(results);
+    PrintStandinShares(results);
+    bool met = true;
+    for (const CaseResult &r : results) {
+        for (const char *direction : {"import", "export"}) {
+            const double percent = StandinPercent(r, direction);
+            const bool within = percent <= o.gate;
+            met = met && within;
+            std::printf("\n%s %s %s: stand-in %s instructions, conduit %s: %.1f %%, %s", direction,
+                        ShapeName(r.bench.shape), Grouped(r.bench.records).c_str(),
+                        Grouped(StandinInstructions(r, direction)).c_str(),
+                        Grouped(r.instructions.at(std::string(direction) + "-conduit")).c_str(),
+                        percent, within ? "within the limit" : "OVER THE LIMIT");
+        }
+    }
+    std::printf("\n\ngate: %s\n", met ? "passed" : "FAILED");
+    return met ? 0 : 1;
+}
+
 int RunAll(const Options &o, const Conduit &conduit) {
     if (!MakeDirs(o.work)) return 1;
     const bool callgrind = o.callgrind && HaveValgrind();
@@ -469,7 +560,10 @@ int RunAll(const Options &o, const Conduit &conduit) {
                 "share once per stand-in call\n", o.work.c_str(), clockRead);
     PrintTimes(o, results);
     PrintRatios(o, results);
-    if (callgrind) PrintInstructions(results);
+    if (callgrind) {
+        PrintInstructions(results);
+        PrintStandinShares(results);
+    }
     return 0;
 }
 
@@ -486,7 +580,7 @@ int main(int argc, char **argv) {
     const bool ownWork = o.work.empty();
     if (ownWork) o.work = MakeWorkDir("lenfol-bench-");
     if (o.work.empty()) return 1;
-    const int status = RunAll(o, conduit);
+    const int status = o.gate > 0 ? RunGate(o, conduit) : RunAll(o, conduit);
     if (ownWork && !o.keep) RemoveTree(o.work);
     return status;
 }

@@ -78,7 +78,9 @@ int FillProperties(const UserContext &context, const standin::ConduitEntry &cond
 }
 
 // Names the handheld database file when it is damaged, so that a failure of
-// the conduit can be told as what it is.
+// the conduit can be told as what it is. Asked after the failure: a damaged
+// file cannot have been opened, so the conduit left it as it was, and a
+// HotSync that succeeds does not read the database a second time.
 std::string DamagedDatabase(const UserContext &context, const standin::ConduitEntry &conduit,
                             const SyncTarget &target) {
     const std::string remote = conduit.remoteFile.value_or("");
@@ -152,7 +154,6 @@ int RunLoaded(const UserContext &context, const standin::ConduitEntry &conduit,
     SyncProperties properties;
     if (FillProperties(context, conduit, target, type, &properties) != 0) return 1;
     if (KeepBeforeConduit(context, conduit, target, type) != 0) return 1;
-    const std::string damaged = DamagedDatabase(context, conduit, target);
 
     BeginProgress(label);
     const int32_t status = loaded.openConduit(ConduitProgress, &properties);
@@ -167,6 +168,7 @@ int RunLoaded(const UserContext &context, const standin::ConduitEntry &conduit,
                 " handheld database(s) open");
     }
     if (status == 0) return 0;
+    const std::string damaged = DamagedDatabase(context, conduit, target);
     if (!damaged.empty()) Problem(damaged);
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <climits>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hostile.h"
@@ -19,9 +20,18 @@ struct Fault {
     bool persistent;
 };
 
+// Every call looks its name up here: taken as it comes, ordered by length
+// first, since most names differ in length and so seldom compare their bytes.
+struct ByName {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    }
+};
+
 struct FaultTable {
-    std::map<std::string, Fault> faults;
-    std::map<std::string, int> calls;
+    std::map<std::string, Fault, ByName> faults;
+    std::map<std::string, int, ByName> calls;
     int injected = 0;
     int32_t lastFailure = 0;
 };
@@ -77,8 +87,11 @@ int32_t StandinLastFailure(void) { return Table().lastFailure; }
 
 int StandinShouldFail(const char *operation, int32_t *status) {
     FaultTable &t = Table();
-    int call = ++t.calls[operation];
-    auto it = t.faults.find(operation);
+    const std::string_view name(operation);
+    auto counted = t.calls.find(name);
+    if (counted == t.calls.end()) counted = t.calls.emplace(name, 0).first;
+    const int call = ++counted->second;
+    auto it = t.faults.find(name);
     if (it == t.faults.end()) return 0;
     const Fault &f = it->second;
     if (call != f.nth && !(f.persistent && call > f.nth)) return 0;

@@ -9,16 +9,44 @@
 #define LENSFOLIO_HOTSYNC_OS_H
 
 #include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace standin {
 namespace os {
 
+// A whole file in a block that is not cleared before the file is read into it.
+struct FileBytes {
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+};
+
 int ReadAll(const std::string &path, std::string *bytes);
-// Replaces the file whole: a temporary file beside it, then a rename over
-// it, so a reader never sees half a file and a failure leaves the old one.
+int ReadAll(const std::string &path, FileBytes *bytes);
+
+// A file replaced whole: the bytes go to a temporary file beside it, which
+// Commit renames over it, so a reader never sees half a file and a failure
+// leaves the old one. Not committed, the temporary file is removed.
+class Replacement {
+public:
+    explicit Replacement(const std::string &path);
+    ~Replacement();
+    void Write(const void *data, size_t size);
+    int Commit();
+
+private:
+    void Flush();
+    std::string path_, temporary_;
+    FILE *file_;
+    std::unique_ptr<char[]> buffer_;
+    size_t used_ = 0;
+    bool failed_ = false, renamed_ = false;
+};
+
 int WriteAll(const std::string &path, const void *data, size_t size);
 inline int WriteAll(const std::string &path, const std::string &bytes) {
     return WriteAll(path, bytes.data(), bytes.size());

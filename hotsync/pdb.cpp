@@ -34,10 +34,6 @@ const std::pair<size_t, uint32_t PdbDatabase::*> kHeaderWords[] = {
     {60, &PdbDatabase::type},         {64, &PdbDatabase::creator},
     {68, &PdbDatabase::uniqueIdSeed}};
 
-void Append(std::vector<uint8_t> *out, const std::vector<uint8_t> &bytes) {
-    out->insert(out->end(), bytes.begin(), bytes.end());
-}
-
 // The appInfo and sortInfo blocks lie between the entry list and the first body.
 int32_t ParseBlocks(const uint8_t *data, uint64_t entriesEnd, uint64_t firstBody,
                     PdbDatabase *db) {
@@ -50,25 +46,63 @@ int32_t ParseBlocks(const uint8_t *data, uint64_t entriesEnd, uint64_t firstBody
     return 0;
 }
 
-// Each body runs from its offset to the next one, the last to the end of the file.
+// Each body runs from its offset to the next one, the last to the end of the
+// file: read from the last, each offset at most the one after it.
 int32_t ParseRecords(const uint8_t *data, size_t size, uint16_t count, uint64_t entriesEnd,
-                     std::vector<PdbRecord> *records) {
-    const uint8_t *entries = data + kPdbHeaderSize;
-    uint64_t previous = entriesEnd;
-    for (uint16_t i = 0; i < count; ++i) {
-        const uint32_t offset = Get32(entries + size_t{i} * kPdbEntrySize);
-        if (offset < previous || offset > size) return kStandinErrCorrupt;
-        previous = offset;
-    }
+                     std::vector<PdbHeldRecord> *records) {
     records->resize(count);
-    for (uint16_t i = 0; i < count; ++i) {
-        const uint8_t *entry = entries + size_t{i} * kPdbEntrySize;
-        const uint64_t end = i + 1 < count ? Get32(entry + kPdbEntrySize) : size;
-        PdbRecord &r = (*records)[i];
-        r.body.assign(data + Get32(entry), data + end);
+    uint64_t end = size;
+    for (uint16_t i = count; i-- > 0;) {
+        const uint8_t *entry = data + kPdbHeaderSize + size_t{i} * kPdbEntrySize;
+        const uint32_t offset = Get32(entry);
+        if (offset < entriesEnd || offset > end) return kStandinErrCorrupt;
+        PdbHeldRecord &r = (*records)[i];
+        r.body = data + offset;
+        r.size = static_cast<size_t>(end - offset);
         r.attributes = entry[4];
         r.uniqueId = Get32(entry + 4) & 0xFFFFFF;
+        end = offset;
     }
+    return 0;
+}
+
+// db's records as held ones, their bodies where db keeps them.
+std::vector<PdbHeldRecord> Held(const PdbDatabase &db) {
+    std::vector<PdbHeldRecord> held;
+    for (const PdbRecord &r : db.records)
+        held.push_back({r.attributes, r.uniqueId, r.body.data(), r.body.size(), {}});
+    return held;
+}
+
+// The file up to the first body: header, entry list, filler, appInfo and
+// sortInfo. kStandinErrTooMany when the whole would not fit the format.
+int32_t Head(const PdbDatabase &db, const std::vector<PdbHeldRecord> &records,
+             std::vector<uint8_t> *out) {
+    uint64_t size = kPdbHeaderSize + uint64_t{records.size()} * kPdbEntrySize + kPdbFillerSize +
+                    db.appInfo.size() + db.sortInfo.size();
+    for (const PdbHeldRecord &r : records) size += r.size;
+    if (records.size() > kPdbMaxRecords || size > kMaxFileSize) return kStandinErrTooMany;
+    uint32_t count = static_cast<uint32_t>(records.size());
+    uint32_t blocks = kPdbHeaderSize + count * kPdbEntrySize + kPdbFillerSize;
+    uint32_t offset = blocks + static_cast<uint32_t>(db.appInfo.size() + db.sortInfo.size());
+    out->assign(blocks, 0);
+    uint8_t *h = out->data();
+    memcpy(h, db.name, kPdbNameSize);
+    Set16(h + 32, db.attributes);
+    Set16(h + 34, db.version);
+    for (const auto &[offset, field] : kHeaderWords) Set32(h + offset, db.*field);
+    Set32(h + 52, db.appInfo.empty() ? 0 : blocks);
+    Set32(h + 56, db.sortInfo.empty() ? 0 : blocks + static_cast<uint32_t>(db.appInfo.size()));
+    Set16(h + 76, static_cast<uint16_t>(count));
+    uint8_t *entry = h + kPdbHeaderSize;
+    for (const PdbHeldRecord &r : records) {
+        Set32(entry, offset);
+        Set32(entry + 4, static_cast<uint32_t>(r.attributes) << 24 | (r.uniqueId & 0xFFFFFF));
+        offset += static_cast<uint32_t>(r.size);
+        entry += kPdbEntrySize;
+    }
+    out->insert(out->end(), db.appInfo.begin(), db.appInfo.end());
+    out->insert(out->end(), db.sortInfo.begin(), db.sortInfo.end());
     return 0;
 }
 
@@ -87,7 +121,8 @@ uint64_t PdbFileSize(const PdbDatabase &db) {
     return size;
 }
 
-int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db) {
+int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
+                     std::vector<PdbHeldRecord> *records) {
     if (data == nullptr && size != 0) return kStandinErrBadArgument;
     if (size < kPdbHeaderSize || size > kMaxFileSize) return kStandinErrCorrupt;
     PdbDatabase parsed;
@@ -101,51 +136,62 @@ int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db) {
     if (memchr(parsed.name, 0, kPdbNameSize) == nullptr || entriesEnd > size ||
         (parsed.attributes & kPdbAttrResourceDb) != 0 || Get32(data + 72) != 0)
         return kStandinErrCorrupt;
-    int32_t status = ParseRecords(data, size, count, entriesEnd, &parsed.records);
+    std::vector<PdbHeldRecord> held;
+    int32_t status = ParseRecords(data, size, count, entriesEnd, &held);
     const uint64_t firstBody = count == 0 ? size : Get32(data + kPdbHeaderSize);
     if (status == 0) status = ParseBlocks(data, entriesEnd, firstBody, &parsed);
-    if (status == 0) *db = std::move(parsed);
+    if (status != 0) return status;
+    *db = std::move(parsed);
+    *records = std::move(held);
+    return 0;
+}
+
+int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db) {
+    std::vector<PdbHeldRecord> held;
+    int32_t status = PdbParseHeld(data, size, db, &held);
+    db->records.reserve(held.size());
+    for (const PdbHeldRecord &r : held)
+        db->records.push_back(PdbRecord{r.attributes, r.uniqueId, {r.body, r.body + r.size}});
     return status;
 }
 
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
-    uint64_t size = PdbFileSize(db);
-    if (db.records.size() > kPdbMaxRecords || size > kMaxFileSize) return kStandinErrTooMany;
-    uint32_t count = static_cast<uint32_t>(db.records.size());
-    uint32_t blocks = kPdbHeaderSize + count * kPdbEntrySize + kPdbFillerSize;
-    uint32_t offset = blocks + static_cast<uint32_t>(db.appInfo.size() + db.sortInfo.size());
-    out->assign(blocks, 0);
-    uint8_t *h = out->data();
-    memcpy(h, db.name, kPdbNameSize);
-    Set16(h + 32, db.attributes);
-    Set16(h + 34, db.version);
-    for (const auto &[offset, field] : kHeaderWords) Set32(h + offset, db.*field);
-    Set32(h + 52, db.appInfo.empty() ? 0 : blocks);
-    Set32(h + 56, db.sortInfo.empty() ? 0 : blocks + static_cast<uint32_t>(db.appInfo.size()));
-    Set16(h + 76, static_cast<uint16_t>(count));
-    uint8_t *entry = h + kPdbHeaderSize;
-    for (const PdbRecord &r : db.records) {
-        Set32(entry, offset);
-        Set32(entry + 4, static_cast<uint32_t>(r.attributes) << 24 | (r.uniqueId & 0xFFFFFF));
-        offset += static_cast<uint32_t>(r.body.size());
-        entry += kPdbEntrySize;
-    }
-    Append(out, db.appInfo);
-    Append(out, db.sortInfo);
-    for (const PdbRecord &r : db.records) Append(out, r.body);
+    int32_t status = Head(db, Held(db), out);
+    if (status != 0) return status;
+    for (const PdbRecord &r : db.records) out->insert(out->end(), r.body.begin(), r.body.end());
     return 0;
 }
 
 int32_t PdbLoad(const std::string &path, PdbDatabase *db) {
-    std::string bytes;
+    standin::os::FileBytes bytes;
     int32_t status = standin::os::ReadAll(path, &bytes);
     if (status != 0) return status == kStandinErrNotFound ? kSyncErrDatabaseMissing : status;
-    return PdbParse(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), db);
+    return PdbParse(bytes.data.get(), bytes.size, db);
 }
 
 int32_t PdbSave(const std::string &path, const PdbDatabase &db) {
-    std::vector<uint8_t> image;
-    int32_t status = PdbSerialize(db, &image);
+    return PdbSaveHeld(path, db, Held(db));
+}
+
+// Bodies that lie one after the other in memory, as those of a database
+// read and not rewritten do, go out in one write.
+int32_t PdbSaveHeld(const std::string &path, const PdbDatabase &db,
+                    const std::vector<PdbHeldRecord> &records) {
+    std::vector<uint8_t> head;
+    int32_t status = Head(db, records, &head);
     if (status != 0) return status;
-    return standin::os::WriteAll(path, image.data(), image.size());
+    standin::os::Replacement file(path);
+    file.Write(head.data(), head.size());
+    const uint8_t *run = nullptr;
+    size_t runSize = 0;
+    for (const PdbHeldRecord &r : records) {
+        if (run + runSize != r.body) {
+            file.Write(run, runSize);
+            run = r.body;
+            runSize = 0;
+        }
+        runSize += r.size;
+    }
+    file.Write(run, runSize);
+    return file.Commit();
 }

@@ -60,12 +60,26 @@ struct PdbDatabase {
     std::vector<PdbRecord> records;
 };
 
+/* A record as the sync manager holds it: the body lies in the file image the
+ * database was read from until a write gives it a block of its own. */
+struct PdbHeldRecord {
+    uint8_t attributes = 0;
+    uint32_t uniqueId = 0; /* 24 bits */
+    const uint8_t *body = nullptr;
+    size_t size = 0;
+    std::vector<uint8_t> written;
+};
+
 std::string PdbName(const PdbDatabase &db); /* up to its NUL */
 uint32_t PdbNow();                          /* in Palm seconds */
 uint64_t PdbFileSize(const PdbDatabase &db);
 
 /* Replaces *db with the database in data[0..size); leaves it alone on failure. */
 int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db);
+/* The same with the bodies left where they are: db->records stays empty and
+ * *records gets one record a body in data[0..size). */
+int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
+                     std::vector<PdbHeldRecord> *records);
 /* kStandinErrTooMany when there are more than 65,535 records or the file
  * would outgrow 32-bit offsets. */
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out);
@@ -77,5 +91,8 @@ int32_t PdbLoad(const std::string &path, PdbDatabase *db);
 /* Through a temporary file, so the old file stays whole when any step fails
  * (kStandinErrIo). */
 int32_t PdbSave(const std::string &path, const PdbDatabase &db);
+/* The same for db's header and blocks with `records` in place of db.records. */
+int32_t PdbSaveHeld(const std::string &path, const PdbDatabase &db,
+                    const std::vector<PdbHeldRecord> &records);
 
 #endif /* LENSFOLIO_HOTSYNC_PDB_H */

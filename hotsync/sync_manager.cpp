@@ -22,13 +22,18 @@ constexpr int kMaxHandles = 255;
 constexpr uint32_t kMaxUniqueId = 0xFFFFFF;
 constexpr int16_t kMaxCategory = 15;
 
+// The file is read once into `image`; a record's body stays there until the
+// record is written.
 struct OpenDatabase {
     std::string path;
     uint8_t mode = 0;
     bool changed = false;
-    PdbDatabase db;
-    uint64_t fileSize = 0;   // PdbFileSize(db), kept up to date for the size check
-    std::set<uint32_t> ids;  // the unique IDs in use, for fresh ones
+    PdbDatabase db;  // header and blocks; the records are `records`
+    standin::os::FileBytes image;
+    std::vector<PdbHeldRecord> records;
+    uint64_t fileSize = 0;  // of the file as it would be written, for the size check
+    std::vector<uint32_t> ids;  // in use, sorted, for fresh ones: taken when first needed
+    bool idsKnown = false;
 };
 
 struct SyncManager {
@@ -57,7 +62,7 @@ OpenDatabase *Find(uint8_t handle) {
 
 void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done,
                     unsigned total) {
-    if (Manager().progress) Manager().progress(PdbName(od.db).c_str(), operation, done, total);
+    if (Manager().progress) Manager().progress(od.db.name, operation, done, total);
 }
 
 bool IsOpen(const std::string &name) {
@@ -78,17 +83,27 @@ std::string PathOf(const std::string &name) { return HandheldDir() + "/" + name 
 // Next ID from the seed: never 0, never one in use. There are at most 65,535
 // records, so a free ID comes within 65,536 steps.
 uint32_t FreshId(OpenDatabase *od) {
+    std::vector<uint32_t> &ids = od->ids;
+    if (!od->idsKnown) {
+        ids.clear();
+        for (const PdbHeldRecord &r : od->records) ids.push_back(r.uniqueId);
+        std::sort(ids.begin(), ids.end());
+        od->idsKnown = true;
+    }
     for (;;) {
         od->db.uniqueIdSeed = (od->db.uniqueIdSeed + 1) & kMaxUniqueId;
         uint32_t id = od->db.uniqueIdSeed;
-        if (id != 0 && od->ids.count(id) == 0) return id;
+        // Fresh IDs mostly come in rising order, past every ID in use.
+        const bool used = !ids.empty() && id <= ids.back() &&
+                          std::binary_search(ids.begin(), ids.end(), id);
+        if (id != 0 && !used) return id;
     }
 }
 
 void Recount(OpenDatabase *od) {
-    od->fileSize = PdbFileSize(od->db);
-    od->ids.clear();
-    for (const PdbRecord &r : od->db.records) od->ids.insert(r.uniqueId);
+    od->fileSize = PdbFileSize(od->db) + uint64_t{od->records.size()} * kPdbEntrySize;
+    for (const PdbHeldRecord &r : od->records) od->fileSize += r.size;
+    od->idsKnown = false;
 }
 
 // Takes `od` into the handle table and returns the handle. Called only while
@@ -128,10 +143,10 @@ uint8_t StoredAttributes(const SyncRecordRequest *req) {
     return flags | static_cast<uint8_t>(req->category);
 }
 
-PdbRecord *FindRecord(OpenDatabase *od, uint32_t id) {
-    auto &records = od->db.records;
+PdbHeldRecord *FindRecord(OpenDatabase *od, uint32_t id) {
+    auto &records = od->records;
     auto it = std::find_if(records.begin(), records.end(),
-                           [=](const PdbRecord &r) { return r.uniqueId == id; });
+                           [=](const PdbHeldRecord &r) { return r.uniqueId == id; });
     return it == records.end() ? nullptr : &*it;
 }
 
@@ -150,7 +165,9 @@ int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
     OpenDatabase od;
     od.path = PathOf(name);
     od.mode = openMode;
-    status = PdbLoad(od.path, &od.db);
+    status = standin::os::ReadAll(od.path, &od.image);
+    if (status == kStandinErrNotFound) return kSyncErrDatabaseMissing;
+    if (status == 0) status = PdbParseHeld(od.image.data.get(), od.image.size, &od.db, &od.records);
     if (status != 0) return status;
     *dbHandle = Adopt(&od);
     return 0;
@@ -190,14 +207,14 @@ int32_t CloseDB(uint8_t dbHandle) {
     if (!od.changed) return 0;
     od.db.modificationDate = PdbNow();
     ++od.db.modificationNumber;
-    return PdbSave(od.path, od.db) == 0 ? 0 : kStandinErrIo;
+    return PdbSaveHeld(od.path, od.db, od.records) == 0 ? 0 : kStandinErrIo;
 }
 
 int32_t ResetSyncFlags(uint8_t dbHandle) {
     OpenDatabase *od = nullptr;
     int32_t status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
-    for (PdbRecord &r : od->db.records) r.attributes &= static_cast<uint8_t>(~kPdbRecDirty);
+    for (PdbHeldRecord &r : od->records) r.attributes &= static_cast<uint8_t>(~kPdbRecDirty);
     od->db.backupDate = PdbNow();
     od->changed = true;
     return 0;
@@ -209,21 +226,25 @@ int32_t WriteRec(SyncRecordRequest *request) {
     int32_t status = CheckWritable(request->dbHandle, &od);
     if (status == 0) status = CheckWriteRequest(request);
     if (status != 0) return status;
-    PdbRecord *record = request->recordId == 0 ? nullptr : FindRecord(od, request->recordId);
-    std::vector<PdbRecord> &records = od->db.records;
+    PdbHeldRecord *record = request->recordId == 0 ? nullptr : FindRecord(od, request->recordId);
+    std::vector<PdbHeldRecord> &records = od->records;
     if (record == nullptr && records.size() >= kPdbMaxRecords) return kStandinErrTooMany;
     uint64_t fileSize = od->fileSize + request->recordSize -
-                        (record == nullptr ? -uint64_t{kPdbEntrySize} : record->body.size());
+                        (record == nullptr ? -uint64_t{kPdbEntrySize} : record->size);
     if (fileSize > 0xFFFFFFFFu) return kStandinErrTooMany;
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
-        records.push_back(PdbRecord{0, id, {}});
+        std::vector<uint32_t> &ids = od->ids;
+        if (od->idsKnown && (ids.empty() || ids.back() <= id)) ids.push_back(id);
+        else if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
+        records.push_back(PdbHeldRecord{0, id, nullptr, 0, {}});
         record = &records.back();
-        od->ids.insert(id);
     }
     record->attributes = StoredAttributes(request);
     const uint8_t *body = reinterpret_cast<const uint8_t *>(request->buffer);
-    record->body.assign(body, body + request->recordSize);
+    record->written.assign(body, body + request->recordSize);
+    record->body = record->written.data();
+    record->size = request->recordSize;
     request->recordId = record->uniqueId;
     od->fileSize = fileSize;
     od->changed = true;
@@ -236,10 +257,10 @@ int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     OpenDatabase *od = Find(request->dbHandle);
     if (od == nullptr) return kStandinErrBadArgument;
     if (request->buffer == nullptr && request->bufferSize != 0) return kStandinErrBadArgument;
-    const std::vector<PdbRecord> &records = od->db.records;
+    const std::vector<PdbHeldRecord> &records = od->records;
     if (request->recordIndex >= records.size()) return kStandinErrNotFound;
-    const PdbRecord &r = records[request->recordIndex];
-    const uint32_t size = static_cast<uint32_t>(r.body.size());
+    const PdbHeldRecord &r = records[request->recordIndex];
+    const uint32_t size = static_cast<uint32_t>(r.size);
     // A body larger than the buffer is the platform's business: cut, or refused.
     if (size > request->bufferSize && standin::Hostile() && standin::HostileChance(2))
         return kStandinErrTooMany;
@@ -250,7 +271,7 @@ int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     request->category = deleted ? 0 : static_cast<int16_t>(r.attributes & kPdbRecCategoryMask);
     request->recordSize = size;
     size_t copy = size < request->bufferSize ? size : request->bufferSize;
-    if (copy != 0) memcpy(request->buffer, r.body.data(), copy);
+    if (copy != 0) memcpy(request->buffer, r.body, copy);
     ReportProgress(*od, "read", request->recordIndex + 1u,
                    static_cast<unsigned>(records.size()));
     return 0;
@@ -278,15 +299,17 @@ void HostileRead(int32_t status, const SyncRecordRequest &entry, SyncRecordReque
 }
 
 // Drops the records `drop` picks; a purge that drops none changes nothing.
+// Once no body lies in the file image, the image goes.
 template <typename Drop>
 int32_t Purge(uint8_t dbHandle, Drop drop) {
     OpenDatabase *od = nullptr;
     int32_t status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
-    std::vector<PdbRecord> &records = od->db.records;
+    std::vector<PdbHeldRecord> &records = od->records;
     auto kept = std::remove_if(records.begin(), records.end(), drop);
     if (kept == records.end()) return 0;
     records.erase(kept, records.end());
+    if (records.empty()) od->image = standin::os::FileBytes();
     Recount(od);
     od->changed = true;
     return 0;
@@ -295,7 +318,7 @@ int32_t Purge(uint8_t dbHandle, Drop drop) {
 int32_t GetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
     OpenDatabase *od = Find(dbHandle);
     if (od == nullptr || count == nullptr) return kStandinErrBadArgument;
-    *count = static_cast<uint16_t>(od->db.records.size());
+    *count = static_cast<uint16_t>(od->records.size());
     return 0;
 }
 
@@ -404,13 +427,13 @@ int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
 }
 
 int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
-    auto deleted = [](const PdbRecord &r) { return (r.attributes & kPdbRecDeleted) != 0; };
+    auto deleted = [](const PdbHeldRecord &r) { return (r.attributes & kPdbRecDeleted) != 0; };
     return standin::Call("SyncPurgeDeletedRecs", [=] { return Purge(dbHandle, deleted); },
                          standin::Status(), dbHandle);
 }
 
 int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
-    auto all = [](const PdbRecord &) { return true; };
+    auto all = [](const PdbHeldRecord &) { return true; };
     return standin::Call("SyncPurgeAllRecs", [=] { return Purge(dbHandle, all); },
                          standin::Status(), dbHandle);
 }

@@ -59,7 +59,11 @@ std::string Environment(const char *name) {
     return value ? value : "";
 }
 
-bool Tracing() { return !Environment("HOTSYNC_TRACE").empty(); }
+// Asked by every call, so without making a string of the name.
+bool Tracing() {
+    const char *file = std::getenv("HOTSYNC_TRACE");
+    return file != nullptr && *file != '\0';
+}
 
 void TraceCall(const char *operation, bool injected, int64_t result, const Arguments &arguments) {
     std::string line = std::string(operation) + "\t" + (injected ? "1" : "0") + "\t" +

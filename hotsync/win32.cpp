@@ -30,11 +30,12 @@ uint32_t GetCurrent(uint32_t length, char *buffer) {
 // Replaces the target whole, so a half-written copy never stays behind.
 int32_t Copy(const char *source, const char *target, bool failIfExists) {
     if (!source || !target) return 0;
-    std::string from = standin::os::NativePath(source), to = standin::os::NativePath(target), bytes;
+    std::string from = standin::os::NativePath(source), to = standin::os::NativePath(target);
+    standin::os::FileBytes bytes;
     std::error_code error;
     if (failIfExists && fs::exists(to, error)) return 0;
     if (standin::os::ReadAll(from, &bytes) != 0) return 0;
-    return standin::os::WriteAll(to, bytes.data(), bytes.size()) == 0 ? 1 : 0;
+    return standin::os::WriteAll(to, bytes.data.get(), bytes.size) == 0 ? 1 : 0;
 }
 
 // A path call answering 1 for success and 0 for failure, like Windows.

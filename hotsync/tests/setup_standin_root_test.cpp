@@ -1,6 +1,8 @@
 // The on-disk formats of the simulated HotSync directory.
 #include <cstring>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,37 @@ TEST_F(StandinRootFiles, AtomicWriteLeavesNoTemporaryFile) {
     for (const auto &entry : fs::directory_iterator(scratch_)) entries += entry.path() != scratch_ / "f";
     EXPECT_EQ(entries, 0u);
     EXPECT_NE(standin::os::WriteAll((scratch_ / "missing" / "f").string(), "x"), 0);
+}
+
+// A file whose size is not known beforehand (procfs answers 0) is read on
+// to its end, into either kind of buffer.
+TEST_F(StandinRootFiles, WholeFileReadsGoOnPastTheSizeTakenFirst) {
+    const std::string path = "/proc/self/cmdline";
+    std::ifstream in(path, std::ios::binary);
+    const std::string expected{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(expected.size(), 1u);
+    std::string text;
+    ASSERT_EQ(standin::os::ReadAll(path, &text), 0);
+    EXPECT_EQ(text, expected);
+    standin::os::FileBytes bytes;
+    ASSERT_EQ(standin::os::ReadAll(path, &bytes), 0);
+    EXPECT_EQ(std::string(bytes.data.get(), bytes.data.get() + bytes.size), expected);
+}
+
+// Small pieces are gathered and large ones written as they come, around the
+// size of the write buffer (64 KiB): the file holds every piece in order.
+TEST_F(StandinRootFiles, AReplacementHoldsEveryPieceInOrder) {
+    const std::string path = (scratch_ / "pieces").string();
+    std::string expected;
+    standin::os::Replacement file(path);
+    char letter = 'a';
+    for (size_t size : {1, 65535, 1, 65536, 0, 3, 65534, 2, 200000, 65536, 7}) {
+        const std::string piece(size, letter++);
+        file.Write(piece.data(), piece.size());
+        expected += piece;
+    }
+    ASSERT_EQ(file.Commit(), 0);
+    EXPECT_EQ(ReadAll(scratch_ / "pieces"), expected);
 }
 
 TEST_F(StandinRootFiles, CopyToCallerNeverWritesPastTheSize) {

@@ -261,6 +261,25 @@ TEST_F(SyncManagerTest, NewRecordsGetFreshIdsThatAvoidTakenOnes) {
     EXPECT_EQ(SyncCloseDB(db), 0);
 }
 
+// IDs chosen by the caller below the highest in use, after fresh ones were
+// handed out, are stepped over like any other.
+TEST_F(SyncManagerTest, FreshIdsAvoidIdsChosenLaterOutOfOrder) {
+    uint8_t db = Create();
+    uint32_t first = 0;
+    ASSERT_EQ(WriteRecord(db, 0, 0, "fresh", &first), 0);
+    std::set<uint32_t> taken{first};
+    for (uint32_t id : {first + 9, first + 4, first + 6, first + 2, first + 1}) {
+        ASSERT_EQ(WriteRecord(db, 0, 0, "chosen", nullptr, id), 0);
+        taken.insert(id);
+    }
+    for (int i = 0; i < 12; ++i) {
+        uint32_t id = 0;
+        ASSERT_EQ(WriteRecord(db, 0, 0, "fresh", &id), 0);
+        EXPECT_TRUE(taken.insert(id).second) << "id " << id << " handed out twice";
+    }
+    EXPECT_EQ(SyncCloseDB(db), 0);
+}
+
 TEST_F(SyncManagerTest, FreshIdsWrapPastTheTopWithoutZero) {
     // The seed just below the top; the file takes 1, and the top itself or not.
     const std::set<uint32_t> kTaken[] = {{1}, {0xFFFFFF, 1}};
