@@ -46,6 +46,7 @@ trap 'rm -rf "$scratch"' EXIT
 
 echo "== $(basename "$zip")"
 bash scripts/deps-windows.sh
+bash scripts/deps.sh python3  # for xp-compat
 cmake --build build/mingw --target version_test -j2 >/dev/null
 mkdir "$scratch/zip"
 (cd "$scratch/zip" && cmake -E tar xf "$zip")
