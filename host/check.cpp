@@ -5,7 +5,7 @@
 // written back as the same line (CR LF line ends and a missing last line feed
 // aside, which the conduit's text stream treats the same). The words come
 // from comparing the file with what they report, named by the conduit's
-// column tables; check applies no line rule of its own.
+// column tables: check itself cuts, replaces or drops nothing.
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -104,7 +104,7 @@ bool HoldsUtf8(const std::string &text) {
     return false;
 }
 
-// A line as its reader sees it: without the LF or CR LF that ends it.
+// A line as an editor shows it: without the LF or CR LF that ends it.
 std::string WithoutLineEnd(std::string text) {
     if (!text.empty() && text.back() == '\n') {
         text.pop_back();
