@@ -1,8 +1,10 @@
 /*
  * The fifteen columns of a camera and the rules they are read and written by,
- * in line order. The conduit's reader and writer follow these tables, and so
- * does anything else that must judge a line of Cameras.txt the way the
- * conduit will (the hotsync host's `check` and `show`): nobody restates them.
+ * in line order. The conduit's reader and writer follow these tables.
+ * Anything else that must judge a line of Cameras.txt the way the conduit
+ * will (the hotsync host's `check`) runs that reader and writer and names
+ * what they did from these tables: nobody restates them, but for the tests'
+ * oracle, which does so on purpose to check the conduit against.
  *
  * Reading a column: its text is cut to its width; a coded column (one with
  * allowed values) whose text is none of them reads as its invalid text.

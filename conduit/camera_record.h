@@ -55,7 +55,11 @@ void FreeCameraRecord(CameraRecord *record);
 // error from the end. CR LF reads as a line feed, also when a long line's
 // piece ends with the CR (the LF is then taken from the stream), so a line
 // reads the same here as through a Windows text stream; any other CR is an
-// ordinary byte.
+// ordinary byte. A Ctrl-Z that ends the file is an end mark, not part of the
+// line. After a read, and until LineBuffer's next use, the buffer holds the
+// line the columns were taken from: up to its first NUL, without an end mark.
+// The hotsync host's check compares that with the file to say what the read
+// left out.
 CameraRecord *ReadCameraFromFile(FILE *file);
 
 // Writes one line; 0 on success, else the negative result of the write.

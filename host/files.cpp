@@ -5,6 +5,7 @@
 
 #include "host.h"
 #include "host_os.h"
+#include "os.h"
 
 namespace fs = std::filesystem;
 
@@ -31,20 +32,17 @@ int MakeDirectories(const std::string &path, std::string *error) {
     return kExitOk;
 }
 
-// Through a temporary file beside `to`, renamed into place: a copy cut short
-// (a full disk, a killed HotSync) must not leave a torn file under the
-// target's name, where it would pass for a backup or an installed database.
+// The stand-in's WriteAll goes through a temporary file beside `to`, renamed
+// into place: a copy cut short (a full disk, a killed HotSync) must not leave
+// a torn file under the target's name, where it would pass for a backup or an
+// installed database.
 int CopyFile(const std::string &from, const std::string &to, std::string *error) {
-    const std::string temp = to + ".tmp";
-    std::error_code ec;
-    fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::rename(temp, to, ec);
-    if (ec) {
-        RemoveFile(temp);
-        *error = "cannot copy " + from + " to " + to + ": " + ec.message();
-        return kExitError;
-    }
-    return kExitOk;
+    std::string bytes;
+    const bool read = standin::os::ReadAll(from, &bytes) == 0;
+    if (read && standin::os::WriteAll(to, bytes) == 0) return kExitOk;
+    *error = "cannot copy " + from + " to " + to + ": " +
+             (read ? "cannot write the copy" : "cannot read the file");
+    return kExitError;
 }
 
 std::vector<std::string> ListFiles(const std::string &dir) {

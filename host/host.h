@@ -66,7 +66,8 @@ std::string BackupDir(const UserContext &context);
 // ROOT/<user directory>/<registered PC directory>/, with the trailing '/'.
 std::string DesktopDir(const std::string &userDir, const standin::ConduitEntry &conduit);
 std::string DatabasePath(const std::string &handheldDir, const std::string &name);
-// "0x4010 (a .pdb file is corrupt)": a status with what it means, if known.
+// "0x4010 (a .pdb or INI file cannot be parsed)": a status with what it
+// means, if known.
 std::string DescribeStatus(int32_t status);
 std::string DescribeSyncType(int32_t type);
 

@@ -25,21 +25,11 @@ std::string Hex(int32_t value) {
     return text;
 }
 
+// The conduit's one status of its own; every other one the host meets is the
+// stand-in's or the sync manager's.
 const char *StatusMeaning(int32_t status) {
-    switch (status) {
-    case kSyncErrDatabaseMissing: return "the handheld database does not exist";
-    case kStandinErrBadArgument: return "bad argument to the sync manager";
-    case kStandinErrNotFound: return "record index out of range";
-    case kStandinErrCorrupt: return "a handheld .pdb file is corrupt";
-    case kStandinErrIo: return "a handheld .pdb file could not be read or written";
-    case kStandinErrTooMany: return "too many records or open databases";
-    case kStandinErrExists: return "the database exists or is open already";
-    case kStandinErrNotRegistered: return "no conduit registered with the sync manager";
-    case kStandinErrReadOnly: return "database opened without write access";
-    case kStandinErrBufferTooSmall: return "buffer too small";
-    case kConduitErrDesktopFile: return "the desktop file could not be read or written";
-    default: return nullptr;
-    }
+    if (status == kConduitErrDesktopFile) return "the desktop file could not be read or written";
+    return StandinStatusMeaning(status);
 }
 
 }  // namespace

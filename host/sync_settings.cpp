@@ -6,26 +6,16 @@
 //
 // "default" is the permanent choice, "once" the choice for the next HotSync
 // only. A conduit without a section runs with the default action it reports.
-#include <cerrno>
-#include <cstdlib>
+#include <cstdint>
 
 #include "host.h"
 #include "os.h"
 #include "standin.h"
+#include "trace.h"
 
 namespace host {
 
 namespace {
-
-bool ParseType(const std::string &text, int32_t *type) {
-    if (text.empty()) return false;
-    char *end = nullptr;
-    errno = 0;
-    long long value = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || value < INT32_MIN || value > INT32_MAX) return false;
-    *type = static_cast<int32_t>(value);
-    return true;
-}
 
 int ReadSections(const std::string &path, std::vector<standin::IniSection> *sections,
                  std::string *error) {
@@ -48,11 +38,14 @@ int ReadValue(const std::string &path, const standin::IniSection &section, const
               bool *has, int32_t *type, std::string *error) {
     const std::string *value = standin::FindIniValue(section, key);
     *has = value != nullptr;
-    if (*has && !ParseType(*value, type)) {
+    if (!*has) return kExitOk;
+    long long number = 0;
+    if (!standin::ParseInteger(*value, 10, INT32_MIN, INT32_MAX, &number)) {
         *error = path + ": [" + section.name + "] " + key + " = \"" + *value +
                  "\" is not a sync type number";
         return kExitError;
     }
+    *type = static_cast<int32_t>(number);
     return kExitOk;
 }
 

@@ -29,6 +29,24 @@ enum {
     kStandinErrBufferTooSmall = 0x4020
 };
 
+/* What a status the stand-in answers means, in the words a host's message
+ * shows; null for a status that is not one of them. */
+static inline const char *StandinStatusMeaning(int32_t status) {
+    switch (status) {
+    case kSyncErrDatabaseMissing: return "the handheld database does not exist";
+    case kStandinErrBadArgument: return "a null pointer, an unknown handle or a bad field";
+    case kStandinErrNotFound: return "no such record, user, registration or root";
+    case kStandinErrCorrupt: return "a .pdb or INI file cannot be parsed";
+    case kStandinErrIo: return "a file could not be read or written";
+    case kStandinErrTooMany: return "too many records or bytes for a .pdb file, or no free handle";
+    case kStandinErrExists: return "the database exists or is open, or the user name or ID is taken";
+    case kStandinErrNotRegistered: return "no conduit registered with the sync manager";
+    case kStandinErrReadOnly: return "a write to a database opened without write access";
+    case kStandinErrBufferTooSmall: return "the buffer of a text query is too small";
+    default: return NULL;
+    }
+}
+
 /* Back to a freshly loaded stand-in, every setting taken from the environment
  * again; HOTSYNC_FAIL, which is for child processes, is not applied again. */
 void StandinReset(void);

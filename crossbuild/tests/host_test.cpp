@@ -12,6 +12,7 @@
 #include "process.h"
 #include "desktop.h"
 #include "files.h"
+#include "records.h"
 #include "root.h"
 
 namespace {
@@ -128,6 +129,17 @@ TEST_F(HotsyncExe, SyncsTheSampleBothWaysAsTheLinuxHostDoes) {
               std::string::npos)
         << dryRun.out;
     EXPECT_EQ(ReadAll(userDir_ + "\\handheld\\LenfolDB.pdb"), handheld);
+}
+
+// check reads as the conduit does, in binary: a Ctrl-Z inside the list is
+// text, where a Windows text stream would end the file.
+TEST_F(HotsyncExe, CheckReadsACtrlZInsideTheListAsText) {
+    const std::string path = scratch_ + "\\Cameras.txt";
+    WriteAll(path, CameraLine(Camera("Ctrl\x1AZ")) + CameraLine(Camera("Nikon F")));
+    ProcessResult checked = Hotsync({"check", path});
+    EXPECT_EQ(checked.exitCode, 0) << checked.out << checked.err;
+    EXPECT_NE(checked.out.find("2 line(s), 2 camera(s); reads back unchanged"), std::string::npos)
+        << checked.out;
 }
 
 TEST_F(HotsyncExe, ALibraryThatDoesNotLoadFailsTheSyncAndIsNamed) {

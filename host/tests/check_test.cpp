@@ -4,18 +4,16 @@
 
 namespace {
 
-std::string Line(const std::vector<std::string> &columns) { return CameraLine(columns); }
-
 std::string WithColumn(size_t index, const std::string &value) {
     auto columns = Camera("Nikon F");
     columns[index] = value;
-    return Line(columns);
+    return CameraLine(columns);
 }
 
 std::string Columns(size_t count) {
     auto columns = Camera("Nikon F");
     columns.resize(count, "extra");
-    return Line(columns);
+    return CameraLine(columns);
 }
 
 struct CheckCase {
@@ -23,6 +21,7 @@ struct CheckCase {
     std::string content;
     int exitCode;
     std::string report;  // expected in the output after "<file>:"
+    std::string absent = "";  // when set, not in the output
 };
 
 class HotsyncCheck : public HostTest, public ::testing::WithParamInterface<CheckCase> {
@@ -42,9 +41,14 @@ TEST_P(HotsyncCheck, ReportsByLineAndColumn) {
     ProcessResult r = Check(c.content);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
     EXPECT_NE(r.out.find(file_ + ":" + c.report), std::string::npos) << r.out;
+    if (!c.absent.empty()) {
+        EXPECT_EQ(r.out.find(c.absent), std::string::npos) << r.out;
+    }
 }
 
-const std::string kGood = Line(Camera("Nikon F")) + Line(Camera("Leica M3", "Y", "12"));
+const std::string kGood = CameraLine(Camera("Nikon F")) + CameraLine(Camera("Leica M3", "Y", "12"));
+const std::string kEndMark = "\x1A";  // Ctrl-Z
+const std::string kNoLastLineFeed = kGood.substr(0, kGood.size() - 1);
 
 INSTANTIATE_TEST_SUITE_P(
     Files, HotsyncCheck,
@@ -52,8 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"Good", kGood, 0, " 2 line(s), 2 camera(s); reads back unchanged"},
         CheckCase{"CrLfLineEnds", "Nikon F\tNikon\tSLR\t\t\t\t\t\t\t1\t7\tN\t0\tN\tN\r\n", 0,
                   " 1 line(s), 1 camera(s); reads back unchanged"},
-        CheckCase{"NoLastLineFeed", kGood.substr(0, kGood.size() - 1), 0, " 2 line(s)"},
-        CheckCase{"DeletedIsANote", Line(Camera("Zenit-E", "N", "2", "Y")), 0,
+        CheckCase{"NoLastLineFeed", kNoLastLineFeed, 0, " 2 line(s)"},
+        CheckCase{"DeletedIsANote", CameraLine(Camera("Zenit-E", "N", "2", "Y")), 0,
                   "1: note: marked deleted"},
         CheckCase{"Utf8IsANote", WithColumn(0, "Voigtl\xC3\xA4nder"), 0,
                   "1: note: holds UTF-8 byte sequences"},
@@ -81,7 +85,17 @@ INSTANTIATE_TEST_SUITE_P(
                   "1: column 6 (column6): carriage return without a line feed"},
         CheckCase{"LongLine", WithColumn(5, std::string(70000, 'n')), 1,
                   "1: 70" /* bytes long */},
-        CheckCase{"LaterLine", kGood + WithColumn(12, "x"), 1, "3: column 13 (category)"}),
+        CheckCase{"LaterLine", kGood + WithColumn(12, "x"), 1, "3: column 13 (category)"},
+        CheckCase{"CrCutAwayIsOnlyACut", WithColumn(9, "0\r"), 1,
+                  "1: column 10 (column10): longer than 1 byte; cut to \"0\"", "carriage return"},
+        CheckCase{"EndMarkAfterTheLastLineIsANote", kGood + kEndMark, 0,
+                  "3: note: \"\\x1A\" at the end of the file is an end mark", "problem"},
+        CheckCase{"EndMarkEndingTheLastLineIsANote", kNoLastLineFeed + kEndMark, 0,
+                  "2: note: \"\\x1A\" at the end of the file is an end mark", "cut to"},
+        CheckCase{"CtrlZInsideALineIsText", WithColumn(5, "a" + kEndMark + "b") + kGood, 0,
+                  " 3 line(s), 3 camera(s); reads back unchanged", "end mark"},
+        CheckCase{"CtrlZBeforeTheLastLineFeedIsText", kNoLastLineFeed + kEndMark + "\n", 1,
+                  "2: column 15 (deletedFlag): longer than 1 byte; cut to \"N\"", "end mark"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(HotsyncCheck, LongLineIsReadInPiecesEachACamera) {
