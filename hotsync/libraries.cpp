@@ -24,10 +24,9 @@ namespace {
 std::vector<standin::UserEntry> Users(int32_t *status) {
     std::vector<standin::UserEntry> users;
     *status = standin::LoadUsers(standin::RootPath(), &users);
-    if (*status != 0) {
+    if (*status != 0)
         standin::WriteStderr("hotsync stand-in: cannot read " + standin::RootPath() +
                              "/users.ini (status " + std::to_string(*status) + ")\n");
-    }
     return users;
 }
 

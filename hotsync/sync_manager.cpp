@@ -65,11 +65,6 @@ void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done
     if (Manager().progress) Manager().progress(od.db.name, operation, done, total);
 }
 
-bool IsOpen(const std::string &name) {
-    return std::any_of(Manager().open.begin(), Manager().open.end(),
-                       [&](const auto &entry) { return PdbName(entry.second.db) == name; });
-}
-
 bool HandleInUse(uint32_t handle) { return Manager().open.count(static_cast<uint8_t>(handle)); }
 
 bool ValidName(const char *name) {
@@ -126,7 +121,8 @@ int32_t CheckWritable(uint8_t handle, OpenDatabase **od) {
 int32_t CheckNewOpen(const char *name) {
     if (Manager().conduits.empty()) return kStandinErrNotRegistered;
     if (!ValidName(name)) return kStandinErrBadArgument;
-    if (IsOpen(name)) return kStandinErrExists;
+    auto named = [&](const auto &entry) { return PdbName(entry.second.db) == name; };
+    if (std::any_of(Manager().open.begin(), Manager().open.end(), named)) return kStandinErrExists;
     if (Manager().open.size() >= kMaxHandles) return kStandinErrTooMany;
     return 0;
 }
