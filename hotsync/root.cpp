@@ -187,12 +187,6 @@ int AddUser(const std::string &root, const UserEntry &user) {
     return error ? kStandinErrIo : SaveUsers(root, users);
 }
 
-template <typename Entries, typename Match>
-auto FindEntry(Entries &entries, Match match) -> decltype(&*entries.begin()) {
-    auto it = std::find_if(entries.begin(), entries.end(), match);
-    return it == entries.end() ? nullptr : &*it;
-}
-
 const UserEntry *FindUserById(const std::vector<UserEntry> &users, uint32_t id) {
     return FindEntry(users, [&](const UserEntry &u) { return u.id == id; });
 }

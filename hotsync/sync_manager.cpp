@@ -127,23 +127,10 @@ int32_t CheckNewOpen(const char *name) {
     return 0;
 }
 
-int32_t CheckWriteRequest(const SyncRecordRequest *req) {
-    const bool valid = req->category >= 0 && req->category <= kMaxCategory &&
-                       req->recordId <= kMaxUniqueId && (req->buffer || req->recordSize == 0);
-    return valid ? 0 : kStandinErrBadArgument;
-}
-
 uint8_t StoredAttributes(const SyncRecordRequest *req) {
     uint8_t flags = req->attributes & kPdbRecFlagMask;
     if ((flags & kPdbRecDeleted) != 0) return flags | (req->attributes & kPdbRecArchive);
     return flags | static_cast<uint8_t>(req->category);
-}
-
-PdbHeldRecord *FindRecord(OpenDatabase *od, uint32_t id) {
-    auto &records = od->records;
-    auto it = std::find_if(records.begin(), records.end(),
-                           [=](const PdbHeldRecord &r) { return r.uniqueId == id; });
-    return it == records.end() ? nullptr : &*it;
 }
 
 int32_t RegisterConduit(ConduitHandle *handle) {
@@ -220,9 +207,14 @@ int32_t WriteRec(SyncRecordRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
     OpenDatabase *od = nullptr;
     int32_t status = CheckWritable(request->dbHandle, &od);
-    if (status == 0) status = CheckWriteRequest(request);
+    const bool valid = request->category >= 0 && request->category <= kMaxCategory &&
+                       request->recordId <= kMaxUniqueId &&
+                       (request->buffer || request->recordSize == 0);
+    if (status == 0 && !valid) status = kStandinErrBadArgument;
     if (status != 0) return status;
-    PdbHeldRecord *record = request->recordId == 0 ? nullptr : FindRecord(od, request->recordId);
+    auto same = [=](const PdbHeldRecord &r) { return r.uniqueId == request->recordId; };
+    PdbHeldRecord *record =
+        request->recordId == 0 ? nullptr : standin::FindEntry(od->records, same);
     std::vector<PdbHeldRecord> &records = od->records;
     if (record == nullptr && records.size() >= kPdbMaxRecords) return kStandinErrTooMany;
     uint64_t fileSize = od->fileSize + request->recordSize -

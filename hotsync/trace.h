@@ -6,6 +6,7 @@
 #ifndef LENSFOLIO_HOTSYNC_TRACE_H
 #define LENSFOLIO_HOTSYNC_TRACE_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -58,6 +59,13 @@ void ResetLog();
 void ResetAnswers();
 void ResetDialogs();
 void ResetRoot();
+
+// The first of `entries` that `match` takes, or null.
+template <typename Entries, typename Match>
+auto FindEntry(Entries &entries, Match match) -> decltype(&*entries.begin()) {
+    auto it = std::find_if(entries.begin(), entries.end(), match);
+    return it == entries.end() ? nullptr : &*it;
+}
 
 // A trace argument: a text as it is ("(null)" for none), a number in decimal.
 inline std::string Argument(const char *text) { return text ? text : "(null)"; }
