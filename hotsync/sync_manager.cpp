@@ -141,8 +141,8 @@ int32_t RegisterConduit(ConduitHandle *handle) {
 }
 
 int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
-    if (name == nullptr || dbHandle == nullptr) return kStandinErrBadArgument;
-    if ((openMode & (kOpenRead | kOpenWrite)) == 0) return kStandinErrBadArgument;
+    if (name == nullptr || dbHandle == nullptr || (openMode & (kOpenRead | kOpenWrite)) == 0)
+        return kStandinErrBadArgument;
     int32_t status = CheckNewOpen(name);
     if (status != 0) return status;
     OpenDatabase od;
@@ -223,8 +223,7 @@ int32_t WriteRec(SyncRecordRequest *request) {
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
         std::vector<uint32_t> &ids = od->ids;
-        if (od->idsKnown && (ids.empty() || ids.back() <= id)) ids.push_back(id);
-        else if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
+        if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
         records.push_back(PdbHeldRecord{0, id, nullptr, 0, {}});
         record = &records.back();
     }
