@@ -32,13 +32,12 @@ std::optional<std::string> &Root() {
     return path;
 }
 
-std::string Absolute(const std::string &path) {
-    std::string result = path;
+std::string Absolute(std::string path) {
     std::error_code error;
-    if (!os::IsAbsolutePath(result))
-        result = os::FsString(std::filesystem::current_path(error)) + "/" + result;
-    while (result.size() > 1 && result.back() == '/') result.pop_back();
-    return result;
+    if (!os::IsAbsolutePath(path))
+        path = os::FsString(std::filesystem::current_path(error)) + "/" + path;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
 }
 
 std::string DefaultRoot() {
