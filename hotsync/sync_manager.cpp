@@ -127,6 +127,12 @@ int32_t CheckNewOpen(const char *name) {
     return 0;
 }
 
+int32_t CheckWriteRequest(const SyncRecordRequest *req) {
+    const bool valid = req->category >= 0 && req->category <= kMaxCategory &&
+                       req->recordId <= kMaxUniqueId && (req->buffer || req->recordSize == 0);
+    return valid ? 0 : kStandinErrBadArgument;
+}
+
 uint8_t StoredAttributes(const SyncRecordRequest *req) {
     uint8_t flags = req->attributes & kPdbRecFlagMask;
     if ((flags & kPdbRecDeleted) != 0) return flags | (req->attributes & kPdbRecArchive);
@@ -207,12 +213,9 @@ int32_t WriteRec(SyncRecordRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
     OpenDatabase *od = nullptr;
     int32_t status = CheckWritable(request->dbHandle, &od);
-    const bool valid = request->category >= 0 && request->category <= kMaxCategory &&
-                       request->recordId <= kMaxUniqueId &&
-                       (request->buffer || request->recordSize == 0);
-    if (status == 0 && !valid) status = kStandinErrBadArgument;
+    if (status == 0) status = CheckWriteRequest(request);
     if (status != 0) return status;
-    auto same = [=](const PdbHeldRecord &r) { return r.uniqueId == request->recordId; };
+    auto same = [id = request->recordId](const PdbHeldRecord &r) { return r.uniqueId == id; };
     PdbHeldRecord *record =
         request->recordId == 0 ? nullptr : standin::FindEntry(od->records, same);
     std::vector<PdbHeldRecord> &records = od->records;
@@ -223,7 +226,8 @@ int32_t WriteRec(SyncRecordRequest *request) {
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
         std::vector<uint32_t> &ids = od->ids;
-        if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
+        if (od->idsKnown && (ids.empty() || ids.back() <= id)) ids.push_back(id);
+        else if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
         records.push_back(PdbHeldRecord{0, id, nullptr, 0, {}});
         record = &records.back();
     }
