@@ -156,18 +156,18 @@ int32_t RunDialog(HotSyncActionDlg *dlg) {
     DialogAnswer answer;
     std::string source;
     auto parses = [&](const std::string &token) { return ParseDialogAnswer(token, &answer); };
-    if (!NextAnswer("  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ", "ok",
-                             parses, "cancelled", &source))
+    if (!NextAnswer("  answer (ok | ok:N | ok:N:default | cancel; Enter = ok): ", "ok", parses,
+                    "cancelled", &source))
         answer = DialogAnswer();
     if (answer.action != 0) {
         dlg->actionIndex = answer.action;
         dlg->makeDefault = answer.makeDefault;
     }
     WriteStderr("  answer: " +
-                         (answer.ok ? "OK, action " + std::to_string(dlg->actionIndex) +
-                                          (dlg->makeDefault ? ", default" : "")
-                                    : std::string("Cancel")) +
-                         " (" + source + ")\n");
+                (answer.ok ? "OK, action " + std::to_string(dlg->actionIndex) +
+                                 (dlg->makeDefault ? ", default" : "")
+                           : std::string("Cancel")) +
+                " (" + source + ")\n");
     return answer.ok ? kDialogOk : kDialogCancel;
 }
 
@@ -191,15 +191,11 @@ int32_t Construct(HotSyncActionDlg *dlg, void *parent) {
     if (!dlg) return kStandinErrBadArgument;
     dlg->parent = parent;
     dlg->conduitName = nullptr;
-    dlg->actionIndex = 0;
-    dlg->makeDefault = 0;
+    // The switch and the index start as the library likes; the caller sets the index.
+    dlg->actionIndex = Hostile() ? HostileAny() : 0;
+    dlg->makeDefault = Hostile() ? HostileAny() : 0;
     dlg->impl = new DialogImpl();
     ++LiveDialogs();
-    // The switch and the index start as the library likes; the caller sets the index.
-    if (Hostile()) {
-        dlg->actionIndex = HostileAny();
-        dlg->makeDefault = HostileAny();
-    }
     return 0;
 }
 
@@ -227,7 +223,6 @@ int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption,
     return standin::Call("MessageBoxA", [&] { return standin::ShowBox(title, body, style); },
                          outcome, owner ? "owner" : "(null)", text, caption, style);
 }
-
 
 int32_t HS_CALL InitPdcmn5DLL(void) {
     return standin::Call("InitPdcmn5DLL", [] { return 0; }, standin::Unexamined);

@@ -85,11 +85,11 @@ int32_t HostileExcept(std::initializer_list<int32_t> excluded) {
     }
 }
 
-int32_t HostileYes(int32_t result) {
+int32_t YesOrNo(int32_t result, bool) {
     return result != 0 && Hostile() ? HostileExcept({0}) : result;
 }
 
-int32_t UnexaminedResult(int32_t result) { return Hostile() ? HostileAny() : result; }
+int32_t Unexamined(int32_t result, bool) { return Hostile() ? HostileAny() : result; }
 
 int32_t FailureStatus(int32_t status, int32_t meaningful) {
     if (status == 0) return 0;

@@ -23,10 +23,6 @@ void HostileJunk(void *buffer, size_t size);
 // 0, small negative and positive numbers, large ones.
 int32_t HostileAny();
 int32_t HostileExcept(std::initializer_list<int32_t> excluded);
-// In hostile mode: any non-zero value for yes (non-zero `result`), and
-// HostileAny() for a result the caller does not examine.
-int32_t HostileYes(int32_t result);
-int32_t UnexaminedResult(int32_t result);
 // The status a call answers. 0 and `meaningful`, a failure the caller tells
 // apart, stay as they are; any other failure becomes another non-zero status
 // in hostile mode, never 0 or `meaningful`. Every failure is noted for

@@ -24,10 +24,9 @@ namespace {
 std::vector<standin::UserEntry> Users(int32_t *status) {
     std::vector<standin::UserEntry> users;
     *status = standin::LoadUsers(standin::RootPath(), &users);
-    if (*status != 0) {
+    if (*status != 0)
         standin::WriteStderr("hotsync stand-in: cannot read " + standin::RootPath() +
                              "/users.ini (status " + std::to_string(*status) + ")\n");
-    }
     return users;
 }
 
@@ -100,13 +99,16 @@ int32_t Install(const char *creator, int32_t conduitType) {
     });
 }
 
-int32_t SetField(const char *creator, standin::ConduitField field, const char *value) {
-    if (!value) return kStandinErrBadArgument;
-    return Update(creator, [=](Conduits *, standin::ConduitEntry *found) -> int32_t {
+int32_t TracedSet(const char *operation, const char *creator, standin::ConduitField field,
+                  const char *value) {
+    auto set = [=](Conduits *, standin::ConduitEntry *found) -> int32_t {
         if (!found) return kStandinErrNotFound;
         found->*field = value;
         return 0;
-    });
+    };
+    return standin::Call(
+        operation, [=] { return value ? Update(creator, set) : kStandinErrBadArgument; },
+        standin::Status(), creator, value);
 }
 
 // Non-zero when a registration was removed: the reverse of the other calls.
@@ -117,13 +119,6 @@ int32_t Remove(const char *creator) {
         return 0;
     };
     return Update(creator, remove) == 0 ? 1 : 0;
-}
-
-int32_t TracedSet(const char *operation, const char *creator, standin::ConduitField field,
-                  const char *value) {
-    return standin::Call(
-        operation, [=] { return SetField(creator, field, value); }, standin::Status(), creator,
-        value);
 }
 
 // ---- Install aide

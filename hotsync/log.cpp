@@ -48,11 +48,8 @@ int32_t RecordFormatted(int32_t activity, const char *format, va_list args) {
     va_list again;
     va_copy(again, args);
     int length = vsnprintf(nullptr, 0, format, args);
-    std::string text;
-    if (length > 0) {
-        text.resize(static_cast<size_t>(length));
-        vsnprintf(&text[0], text.size() + 1, format, again);
-    }
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0) vsnprintf(&text[0], text.size() + 1, format, again);
     va_end(again);
     if (length < 0) return kStandinErrBadArgument;
     return Record(activity, std::move(text));
@@ -64,9 +61,7 @@ void standin::ResetLog() { TheLog() = Log(); }
 
 extern "C" {
 
-void StandinSetLogFile(const char *path) {
-    TheLog().file = standin::TextSetting(path);
-}
+void StandinSetLogFile(const char *path) { TheLog().file = standin::TextSetting(path); }
 
 void StandinClearLog(void) { TheLog().entries.clear(); }
 

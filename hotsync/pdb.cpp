@@ -34,38 +34,6 @@ const std::pair<size_t, uint32_t PdbDatabase::*> kHeaderWords[] = {
     {60, &PdbDatabase::type},         {64, &PdbDatabase::creator},
     {68, &PdbDatabase::uniqueIdSeed}};
 
-// The appInfo and sortInfo blocks lie between the entry list and the first body.
-int32_t ParseBlocks(const uint8_t *data, uint64_t entriesEnd, uint64_t firstBody,
-                    PdbDatabase *db) {
-    const uint64_t app = Get32(data + 52), sort = Get32(data + 56);
-    if (app != 0 && (app < entriesEnd || app > firstBody)) return kStandinErrCorrupt;
-    if (sort != 0 && (sort < entriesEnd || sort > firstBody)) return kStandinErrCorrupt;
-    if (app != 0 && sort != 0 && sort < app) return kStandinErrCorrupt;
-    if (app != 0) db->appInfo.assign(data + app, data + (sort != 0 ? sort : firstBody));
-    if (sort != 0) db->sortInfo.assign(data + sort, data + firstBody);
-    return 0;
-}
-
-// Each body runs from its offset to the next one, the last to the end of the
-// file: read from the last, each offset at most the one after it.
-int32_t ParseRecords(const uint8_t *data, size_t size, uint16_t count, uint64_t entriesEnd,
-                     std::vector<PdbHeldRecord> *records) {
-    records->resize(count);
-    uint64_t end = size;
-    for (uint16_t i = count; i-- > 0;) {
-        const uint8_t *entry = data + kPdbHeaderSize + size_t{i} * kPdbEntrySize;
-        const uint32_t offset = Get32(entry);
-        if (offset < entriesEnd || offset > end) return kStandinErrCorrupt;
-        PdbHeldRecord &r = (*records)[i];
-        r.body = data + offset;
-        r.size = static_cast<size_t>(end - offset);
-        r.attributes = entry[4];
-        r.uniqueId = Get32(entry + 4) & 0xFFFFFF;
-        end = offset;
-    }
-    return 0;
-}
-
 // db's records as held ones, their bodies where db keeps them.
 std::vector<PdbHeldRecord> Held(const PdbDatabase &db) {
     std::vector<PdbHeldRecord> held;
@@ -136,11 +104,29 @@ int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
     if (memchr(parsed.name, 0, kPdbNameSize) == nullptr || entriesEnd > size ||
         (parsed.attributes & kPdbAttrResourceDb) != 0 || Get32(data + 72) != 0)
         return kStandinErrCorrupt;
-    std::vector<PdbHeldRecord> held;
-    int32_t status = ParseRecords(data, size, count, entriesEnd, &held);
-    const uint64_t firstBody = count == 0 ? size : Get32(data + kPdbHeaderSize);
-    if (status == 0) status = ParseBlocks(data, entriesEnd, firstBody, &parsed);
-    if (status != 0) return status;
+    // Each body runs from its offset to the next one, the last to the end of the
+    // file: read from the last, each offset at most the one after it.
+    std::vector<PdbHeldRecord> held(count);
+    uint64_t end = size;
+    for (uint16_t i = count; i-- > 0;) {
+        const uint8_t *entry = data + kPdbHeaderSize + size_t{i} * kPdbEntrySize;
+        const uint32_t offset = Get32(entry);
+        if (offset < entriesEnd || offset > end) return kStandinErrCorrupt;
+        PdbHeldRecord &r = held[i];
+        r.body = data + offset;
+        r.size = static_cast<size_t>(end - offset);
+        r.attributes = entry[4];
+        r.uniqueId = Get32(entry + 4) & 0xFFFFFF;
+        end = offset;
+    }
+    // The appInfo and sortInfo blocks lie between the entry list and the first
+    // body, which is where `end` has come to.
+    const uint64_t app = Get32(data + 52), sort = Get32(data + 56);
+    if (app != 0 && (app < entriesEnd || app > end)) return kStandinErrCorrupt;
+    if (sort != 0 && (sort < entriesEnd || sort > end)) return kStandinErrCorrupt;
+    if (app != 0 && sort != 0 && sort < app) return kStandinErrCorrupt;
+    if (app != 0) parsed.appInfo.assign(data + app, data + (sort != 0 ? sort : end));
+    if (sort != 0) parsed.sortInfo.assign(data + sort, data + end);
     *db = std::move(parsed);
     *records = std::move(held);
     return 0;

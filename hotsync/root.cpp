@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "standin.h"
@@ -31,13 +32,12 @@ std::optional<std::string> &Root() {
     return path;
 }
 
-std::string Absolute(const std::string &path) {
-    std::string result = path;
+std::string Absolute(std::string path) {
     std::error_code error;
-    if (!os::IsAbsolutePath(result))
-        result = os::FsString(std::filesystem::current_path(error)) + "/" + result;
-    while (result.size() > 1 && result.back() == '/') result.pop_back();
-    return result;
+    if (!os::IsAbsolutePath(path))
+        path = os::FsString(std::filesystem::current_path(error)) + "/" + path;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
 }
 
 std::string DefaultRoot() {
@@ -50,12 +50,16 @@ bool FitsOnOneLine(const std::string &value) {
     return value.find_first_of("\r\n") == std::string::npos;
 }
 
-// Decimal digits only for an ID; an optional sign for a conduit type.
-int ParseNumber(const std::string &text, bool isSigned, long long *value) {
+// Decimal digits only for an ID (unsigned); an optional sign for a conduit type.
+template <typename Number>
+int ParseNumber(const std::string &text, Number *number) {
+    constexpr bool isSigned = std::is_signed_v<Number>;
     if (!isSigned && text.find_first_not_of("0123456789") != std::string::npos)
         return kStandinErrCorrupt;
-    long long low = isSigned ? INT32_MIN : 0, high = isSigned ? INT32_MAX : UINT32_MAX;
-    return ParseInteger(text, 10, low, high, value) ? 0 : kStandinErrCorrupt;
+    long long low = isSigned ? INT32_MIN : 0, high = isSigned ? INT32_MAX : UINT32_MAX, value = 0;
+    if (!ParseInteger(text, 10, low, high, &value)) return kStandinErrCorrupt;
+    *number = static_cast<Number>(value);
+    return 0;
 }
 
 int UserFromSection(const IniSection &section, UserEntry *user) {
@@ -65,24 +69,16 @@ int UserFromSection(const IniSection &section, UserEntry *user) {
     if (!name || !id || !directory) return kStandinErrCorrupt;
     user->name = *name;
     user->directory = *directory;
-    long long value = 0;
-    int status = ParseNumber(*id, false, &value);
-    user->id = static_cast<uint32_t>(value);
-    return status;
+    return ParseNumber(*id, &user->id);
 }
 
 int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
     conduit->creator = section.name;
     const std::string *type = FindIniValue(section, "conduitType");
     if (!type) return kStandinErrCorrupt;
-    for (const auto &[key, field] : kConduitFields) {
-        const std::string *found = FindIniValue(section, key);
-        if (found) conduit->*field = *found;
-    }
-    long long value = 0;
-    int status = ParseNumber(*type, true, &value);
-    conduit->conduitType = static_cast<int32_t>(value);
-    return status;
+    for (const auto &[key, field] : kConduitFields)
+        if (const std::string *found = FindIniValue(section, key)) conduit->*field = *found;
+    return ParseNumber(*type, &conduit->conduitType);
 }
 
 bool ConduitFitsIni(const ConduitEntry &c) {
@@ -153,9 +149,8 @@ std::string FormatIni(const std::vector<IniSection> &sections) {
 
 const std::string *FindIniValue(const IniSection &section, const std::string &key) {
     const std::string *found = nullptr;
-    for (const IniEntry &entry : section.entries) {
+    for (const IniEntry &entry : section.entries)
         if (entry.key == key) found = &entry.value;  // the last one wins
-    }
     return found;
 }
 
@@ -169,9 +164,8 @@ int SaveUsers(const std::string &root, const std::vector<UserEntry> &users) {
     std::vector<IniSection> sections;
     for (size_t i = 0; i < users.size(); ++i) {
         const UserEntry &user = users[i];
-        if (!FitsOnOneLine(user.name) || !FitsOnOneLine(user.directory)) {
+        if (!FitsOnOneLine(user.name) || !FitsOnOneLine(user.directory))
             return kStandinErrBadArgument;
-        }
         sections.push_back({"user" + std::to_string(i + 1),
                             {{"name", user.name},
                              {"id", std::to_string(user.id)},
@@ -185,19 +179,11 @@ int AddUser(const std::string &root, const UserEntry &user) {
     std::vector<UserEntry> users;
     int status = LoadUsers(root, &users);
     if (status != 0) return status;
-    if (FindUserById(users, user.id) || FindUserByName(users, user.name)) {
-        return kStandinErrExists;
-    }
+    if (FindUserById(users, user.id) || FindUserByName(users, user.name)) return kStandinErrExists;
     users.push_back(user);
     std::error_code error;
     std::filesystem::create_directory(os::FsPath(root + "/" + user.directory), error);
     return error ? kStandinErrIo : SaveUsers(root, users);
-}
-
-template <typename Entries, typename Match>
-auto FindEntry(Entries &entries, Match match) -> decltype(&*entries.begin()) {
-    auto it = std::find_if(entries.begin(), entries.end(), match);
-    return it == entries.end() ? nullptr : &*it;
 }
 
 const UserEntry *FindUserById(const std::vector<UserEntry> &users, uint32_t id) {
@@ -217,9 +203,8 @@ int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &condu
     for (const ConduitEntry &c : conduits) {
         if (!ConduitFitsIni(c)) return kStandinErrBadArgument;
         IniSection section{c.creator, {{"conduitType", std::to_string(c.conduitType)}}};
-        for (const auto &[key, field] : kConduitFields) {
+        for (const auto &[key, field] : kConduitFields)
             if (c.*field) section.entries.push_back({key, *(c.*field)});
-        }
         sections.push_back(section);
     }
     return os::WriteAll(root + "/" + kConduitsFile, FormatIni(sections));
@@ -239,9 +224,8 @@ int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::s
     int status = os::ReadAll(QueuePath(root, user), &text);
     if (status == kStandinErrNotFound) return 0;
     if (status != 0) return status;
-    for (const std::string &line : Split(text, '\n')) {
+    for (const std::string &line : Split(text, '\n'))
         if (!line.empty()) paths->push_back(line);
-    }
     return 0;
 }
 
@@ -262,14 +246,12 @@ int ClearQueue(const std::string &root, const UserEntry &user) {
 
 int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
     if (!buffer || !size) return kStandinErrBadArgument;
-    if (text.size() + 1 > *size) {
-        if (*size > 0) buffer[0] = '\0';
-        *size = static_cast<uint32_t>(text.size() + 1);
-        return kStandinErrBufferTooSmall;
-    }
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
-    *size = static_cast<uint32_t>(text.size() + 1);
-    return 0;
+    const size_t needed = text.size() + 1;
+    const bool fits = needed <= *size;
+    if (fits) std::memcpy(buffer, text.c_str(), needed);
+    else if (*size > 0) buffer[0] = '\0';
+    *size = static_cast<uint32_t>(needed);
+    return fits ? 0 : kStandinErrBufferTooSmall;
 }
 
 void ResetRoot() { Root().reset(); }

@@ -65,11 +65,6 @@ void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done
     if (Manager().progress) Manager().progress(od.db.name, operation, done, total);
 }
 
-bool IsOpen(const std::string &name) {
-    return std::any_of(Manager().open.begin(), Manager().open.end(),
-                       [&](const auto &entry) { return PdbName(entry.second.db) == name; });
-}
-
 bool HandleInUse(uint32_t handle) { return Manager().open.count(static_cast<uint8_t>(handle)); }
 
 bool ValidName(const char *name) {
@@ -126,7 +121,8 @@ int32_t CheckWritable(uint8_t handle, OpenDatabase **od) {
 int32_t CheckNewOpen(const char *name) {
     if (Manager().conduits.empty()) return kStandinErrNotRegistered;
     if (!ValidName(name)) return kStandinErrBadArgument;
-    if (IsOpen(name)) return kStandinErrExists;
+    auto named = [&](const auto &entry) { return PdbName(entry.second.db) == name; };
+    if (std::any_of(Manager().open.begin(), Manager().open.end(), named)) return kStandinErrExists;
     if (Manager().open.size() >= kMaxHandles) return kStandinErrTooMany;
     return 0;
 }
@@ -143,13 +139,6 @@ uint8_t StoredAttributes(const SyncRecordRequest *req) {
     return flags | static_cast<uint8_t>(req->category);
 }
 
-PdbHeldRecord *FindRecord(OpenDatabase *od, uint32_t id) {
-    auto &records = od->records;
-    auto it = std::find_if(records.begin(), records.end(),
-                           [=](const PdbHeldRecord &r) { return r.uniqueId == id; });
-    return it == records.end() ? nullptr : &*it;
-}
-
 int32_t RegisterConduit(ConduitHandle *handle) {
     if (handle == nullptr) return kStandinErrBadArgument;
     *handle = standin::FreeHandle(32, [](uint32_t h) { return Manager().conduits.count(h) != 0; });
@@ -158,8 +147,8 @@ int32_t RegisterConduit(ConduitHandle *handle) {
 }
 
 int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
-    if (name == nullptr || dbHandle == nullptr) return kStandinErrBadArgument;
-    if ((openMode & (kOpenRead | kOpenWrite)) == 0) return kStandinErrBadArgument;
+    if (name == nullptr || dbHandle == nullptr || (openMode & (kOpenRead | kOpenWrite)) == 0)
+        return kStandinErrBadArgument;
     int32_t status = CheckNewOpen(name);
     if (status != 0) return status;
     OpenDatabase od;
@@ -226,7 +215,9 @@ int32_t WriteRec(SyncRecordRequest *request) {
     int32_t status = CheckWritable(request->dbHandle, &od);
     if (status == 0) status = CheckWriteRequest(request);
     if (status != 0) return status;
-    PdbHeldRecord *record = request->recordId == 0 ? nullptr : FindRecord(od, request->recordId);
+    auto same = [id = request->recordId](const PdbHeldRecord &r) { return r.uniqueId == id; };
+    PdbHeldRecord *record =
+        request->recordId == 0 ? nullptr : standin::FindEntry(od->records, same);
     std::vector<PdbHeldRecord> &records = od->records;
     if (record == nullptr && records.size() >= kPdbMaxRecords) return kStandinErrTooMany;
     uint64_t fileSize = od->fileSize + request->recordSize -

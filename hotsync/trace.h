@@ -6,6 +6,7 @@
 #ifndef LENSFOLIO_HOTSYNC_TRACE_H
 #define LENSFOLIO_HOTSYNC_TRACE_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -59,6 +60,13 @@ void ResetAnswers();
 void ResetDialogs();
 void ResetRoot();
 
+// The first of `entries` that `match` takes, or null.
+template <typename Entries, typename Match>
+auto FindEntry(Entries &entries, Match match) -> decltype(&*entries.begin()) {
+    auto it = std::find_if(entries.begin(), entries.end(), match);
+    return it == entries.end() ? nullptr : &*it;
+}
+
 // A trace argument: a text as it is ("(null)" for none), a number in decimal.
 inline std::string Argument(const char *text) { return text ? text : "(null)"; }
 inline std::string Argument(const std::string &text) { return text; }
@@ -99,7 +107,8 @@ auto Call(const char *operation, Work work, Outcome outcome, const Describe &...
 inline auto Status(int32_t meaningful = 0) {
     return [meaningful](int32_t status, bool) { return FailureStatus(status, meaningful); };
 }
-inline int32_t Unexamined(int32_t result, bool) { return UnexaminedResult(result); }
+// In hostile mode HostileAny(), for a result the caller does not examine.
+int32_t Unexamined(int32_t result, bool injected);
 // A text query into the caller's buffer of *size bytes: on failure no defined
 // text at all.
 inline auto TextQuery(char *buffer, uint32_t *size) {
@@ -109,7 +118,8 @@ inline auto TextQuery(char *buffer, uint32_t *size) {
         return FailureStatus(status);
     };
 }
-inline int32_t YesOrNo(int32_t result, bool) { return HostileYes(result); }
+// In hostile mode any non-zero value for yes (a non-zero `result`).
+int32_t YesOrNo(int32_t result, bool injected);
 
 }  // namespace standin
 

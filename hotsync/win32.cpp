@@ -48,6 +48,12 @@ int32_t PathCall(const char *operation, const char *path, Work work, const More 
     return standin::Call(operation, call, standin::YesOrNo, path, more...);
 }
 
+// A file for DeleteFileA, a directory for RemoveDirectoryA.
+template <bool directory>
+bool RemoveIf(const fs::path &p, std::error_code &e) {
+    return fs::is_directory(p, e) == directory && fs::remove(p, e);
+}
+
 // Some window, a different one each time, or none.
 void *HostileFocus() {
     if (!standin::Hostile() || standin::HostileChance(4)) return nullptr;
@@ -83,18 +89,12 @@ int32_t WIN_CALL CopyFileA(const char *source, const char *target, int32_t failI
 }
 
 int32_t WIN_CALL DeleteFileA(const char *path) {
-    auto remove = [](const fs::path &p, std::error_code &e) {
-        return !fs::is_directory(p, e) && fs::remove(p, e);
-    };
-    return PathCall("DeleteFileA", path, remove);
+    return PathCall("DeleteFileA", path, RemoveIf<false>);
 }
 
 // Fails when the directory still holds anything.
 int32_t WIN_CALL RemoveDirectoryA(const char *path) {
-    auto remove = [](const fs::path &p, std::error_code &e) {
-        return fs::is_directory(p, e) && fs::remove(p, e);
-    };
-    return PathCall("RemoveDirectoryA", path, remove);
+    return PathCall("RemoveDirectoryA", path, RemoveIf<true>);
 }
 
 // Without kMoveFileReplaceExisting an existing target makes it fail, as on
