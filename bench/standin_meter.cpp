@@ -25,14 +25,14 @@ namespace {
 enum Real {
     kRegisterConduit, kUnRegisterConduit, kOpenDB, kCreateDB, kCloseDB, kResetSyncFlags,
     kWriteRec, kReadRecordByIndex, kPurgeDeletedRecs, kPurgeAllRecs, kGetDBRecordCount,
-    kLogAddEntry, kLogAddFormattedEntry, kRealCount
+    kLogAddEntry, kLogAddFormattedEntry, kMoveFileExA, kRealCount
 };
 
 const char *const kRealNames[kRealCount] = {
     "SyncRegisterConduit", "SyncUnRegisterConduit", "SyncOpenDB", "SyncCreateDB",
     "SyncCloseDB", "SyncResetSyncFlags", "SyncWriteRec", "SyncReadRecordByIndex",
     "SyncPurgeDeletedRecs", "SyncPurgeAllRecs", "SyncGetDBRecordCount", "LogAddEntry",
-    "LogAddFormattedEntry"};
+    "LogAddFormattedEntry", "MoveFileExA"};
 
 void *g_real[kRealCount];
 
@@ -136,6 +136,10 @@ int32_t HS_CALL SyncGetDBRecordCount(uint8_t dbHandle, uint16_t *count) {
 
 int32_t HS_CALL LogAddEntry(const char *text, int32_t activity, int32_t flag) {
     return Forward(kLogAddEntry, text, activity, flag);
+}
+
+int32_t WIN_CALL MoveFileExA(const char *existing, const char *target, uint32_t flags) {
+    return Forward(kMoveFileExA, existing, target, flags);
 }
 
 // A variadic call cannot be handed on as it came; the text is formatted here,

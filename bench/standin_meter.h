@@ -1,14 +1,13 @@
 // Splits a HotSync between the conduit and the stand-in.
 //
-// The bench program defines every sync-manager and log function the conduit
-// calls. Lenfol.dll looks them up in the program first, so each call lands in
+// The bench program defines every sync-manager, log and file function of the
+// stand-in that the conduit calls. Lenfol.dll looks them up in the program first, so each call lands in
 // a wrapper here, which marks "inside the stand-in" around the real function
 // (found with dlsym(RTLD_NEXT)). While a HotSync is measured the wrappers
 //   - add the time spent inside the stand-in (timing runs),
 //   - switch callgrind's collection off and on again (callgrind runs), and
 //   - keep a depth that the heap counter reads, so that what the stand-in
-//     allocates (it holds the whole database in memory) is not counted as the
-//     conduit's.
+//     allocates (the records it holds) is not counted as the conduit's.
 #ifndef LENSFOLIO_BENCH_STANDIN_METER_H
 #define LENSFOLIO_BENCH_STANDIN_METER_H
 

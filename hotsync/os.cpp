@@ -4,6 +4,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -18,48 +19,45 @@ namespace {
 // What a database's bodies are gathered into, so that they go out in few writes.
 constexpr size_t kWriteBuffer = 1 << 16;
 
-// Straight into a block of the file's size, with no buffer in between (one
-// byte more, so that the read meets the end at once); a file that grew since
-// is read on. `room(n)` makes room for n bytes, keeping the *got read so far.
-template <typename Room>
-int ReadInto(const std::string &path, size_t *got, Room room) {
-    *got = 0;
+}  // namespace
+
+// Straight into a string of the file's size (one byte more, so that the
+// read meets the end at once); a file that grew since is read on.
+int ReadAll(const std::string &path, std::string *bytes) {
+    bytes->clear();
     FILE *f = fopen(path.c_str(), "rb");
     if (f == nullptr) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
     setvbuf(f, nullptr, _IONBF, 0);
     std::error_code error;
     const uintmax_t size = std::filesystem::file_size(FsPath(path), error);
-    for (size_t more = error ? kWriteBuffer : static_cast<size_t>(size) + 1;; more = *got) {
-        const size_t n = fread(static_cast<char *>(room(*got + more)) + *got, 1, more, f);
-        *got += n;
+    size_t got = 0;
+    for (size_t more = error ? kWriteBuffer : static_cast<size_t>(size) + 1;; more = got) {
+        bytes->resize(got + more);
+        const size_t n = fread(&(*bytes)[got], 1, more, f);
+        got += n;
         if (n < more || ferror(f)) break;
     }
     const bool failed = ferror(f) != 0;
     fclose(f);
+    bytes->resize(failed ? 0 : got);
     return failed ? kStandinErrIo : 0;
 }
 
-}  // namespace
-
-int ReadAll(const std::string &path, std::string *bytes) {
-    size_t got = 0;
-    int status = ReadInto(path, &got, [&](size_t n) -> void * {
-        bytes->resize(n);
-        return &(*bytes)[0];
-    });
-    bytes->resize(status == 0 ? got : 0);
-    return status;
+int Source::Open(const std::string &path) {
+    file_.reset(fopen(path.c_str(), "rb"));
+    if (!file_) return errno == ENOENT ? kStandinErrNotFound : kStandinErrIo;
+    setvbuf(file_.get(), nullptr, _IOFBF, kWriteBuffer);
+    if (fseeko(file_.get(), 0, SEEK_END) != 0) return kStandinErrIo;
+    at_ = size_ = static_cast<uint64_t>(ftello(file_.get()));
+    return 0;
 }
 
-int ReadAll(const std::string &path, FileBytes *bytes) {
-    int status = ReadInto(path, &bytes->size, [&](size_t n) -> void * {
-        uint8_t *grown = new uint8_t[n];
-        if (bytes->size != 0) memcpy(grown, bytes->data.get(), bytes->size);
-        bytes->data.reset(grown);
-        return grown;
-    });
-    if (status != 0) bytes->size = 0;
-    return status;
+int Source::Read(uint64_t offset, void *into, size_t size) {
+    const bool there = file_ && (offset == at_ ||
+                                 fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0);
+    const bool read = there && fread(into, 1, size, file_.get()) == size;
+    at_ = read ? offset + size : ~uint64_t{0};
+    return read ? 0 : kStandinErrIo;
 }
 
 Replacement::Replacement(const std::string &path)
@@ -84,6 +82,18 @@ void Replacement::Write(const void *data, size_t size) {
         used_ += size;
     } else if (!failed_ && fwrite(data, 1, size, file_) != size) {
         failed_ = true;
+    }
+}
+
+// Straight from the source's buffer into this one.
+void Replacement::Copy(Source *from, uint64_t offset, size_t size) {
+    while (size != 0 && !failed_) {
+        if (used_ == kWriteBuffer) Flush();
+        const size_t piece = std::min(size, kWriteBuffer - used_);
+        if (from->Read(offset, buffer_.get() + used_, piece) != 0) failed_ = true;
+        used_ += piece;
+        offset += piece;
+        size -= piece;
     }
 }
 

@@ -19,14 +19,22 @@
 namespace standin {
 namespace os {
 
-// A whole file in a block that is not cleared before the file is read into it.
-struct FileBytes {
-    std::unique_ptr<uint8_t[]> data;
-    size_t size = 0;
-};
-
 int ReadAll(const std::string &path, std::string *bytes);
-int ReadAll(const std::string &path, FileBytes *bytes);
+
+// A file read piece by piece, mostly one piece after the other: it seeks
+// only when a read does not start where the last one ended.
+class Source {
+public:
+    int Open(const std::string &path);
+    uint64_t Size() const { return size_; }
+    // The whole piece, or kStandinErrIo.
+    int Read(uint64_t offset, void *into, size_t size);
+    void Close() { file_.reset(); }
+
+private:
+    std::unique_ptr<FILE, int (*)(FILE *)> file_{nullptr, fclose};
+    uint64_t size_ = 0, at_ = 0;
+};
 
 // A file replaced whole: the bytes go to a temporary file beside it, which
 // Commit renames over it, so a reader never sees half a file and a failure
@@ -36,6 +44,7 @@ public:
     explicit Replacement(const std::string &path);
     ~Replacement();
     void Write(const void *data, size_t size);
+    void Copy(Source *from, uint64_t offset, size_t size);
     int Commit();
 
 private:

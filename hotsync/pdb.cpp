@@ -4,6 +4,7 @@
 #include <string.h>
 #include <time.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "os.h"
@@ -38,7 +39,7 @@ const std::pair<size_t, uint32_t PdbDatabase::*> kHeaderWords[] = {
 std::vector<PdbHeldRecord> Held(const PdbDatabase &db) {
     std::vector<PdbHeldRecord> held;
     for (const PdbRecord &r : db.records)
-        held.push_back({r.attributes, r.uniqueId, r.body.data(), r.body.size(), {}});
+        held.push_back({r.attributes, r.uniqueId, r.body.data(), 0, r.body.size(), {}});
     return held;
 }
 
@@ -89,10 +90,12 @@ uint64_t PdbFileSize(const PdbDatabase &db) {
     return size;
 }
 
-int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
-                     std::vector<PdbHeldRecord> *records) {
-    if (data == nullptr && size != 0) return kStandinErrBadArgument;
-    if (size < kPdbHeaderSize || size > kMaxFileSize) return kStandinErrCorrupt;
+namespace {
+
+// data[0..size) is the file, of fileSize bytes, up to its first body at least.
+int32_t ParseHead(const uint8_t *data, size_t size, uint64_t fileSize, PdbDatabase *db,
+                  std::vector<PdbHeldRecord> *records) {
+    if (size < kPdbHeaderSize || fileSize > kMaxFileSize) return kStandinErrCorrupt;
     PdbDatabase parsed;
     memcpy(parsed.name, data, kPdbNameSize);
     parsed.attributes = Get16(data + 32);
@@ -107,13 +110,13 @@ int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
     // Each body runs from its offset to the next one, the last to the end of the
     // file: read from the last, each offset at most the one after it.
     std::vector<PdbHeldRecord> held(count);
-    uint64_t end = size;
+    uint64_t end = fileSize;
     for (uint16_t i = count; i-- > 0;) {
         const uint8_t *entry = data + kPdbHeaderSize + size_t{i} * kPdbEntrySize;
         const uint32_t offset = Get32(entry);
         if (offset < entriesEnd || offset > end) return kStandinErrCorrupt;
         PdbHeldRecord &r = held[i];
-        r.body = data + offset;
+        r.offset = offset;
         r.size = static_cast<size_t>(end - offset);
         r.attributes = entry[4];
         r.uniqueId = Get32(entry + 4) & 0xFFFFFF;
@@ -122,6 +125,7 @@ int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
     // The appInfo and sortInfo blocks lie between the entry list and the first
     // body, which is where `end` has come to.
     const uint64_t app = Get32(data + 52), sort = Get32(data + 56);
+    if (end > size) return kStandinErrCorrupt;
     if (app != 0 && (app < entriesEnd || app > end)) return kStandinErrCorrupt;
     if (sort != 0 && (sort < entriesEnd || sort > end)) return kStandinErrCorrupt;
     if (app != 0 && sort != 0 && sort < app) return kStandinErrCorrupt;
@@ -132,13 +136,52 @@ int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
     return 0;
 }
 
+// Reads on to `end`, or to the end of the file if that comes first.
+int32_t ReadTo(standin::os::Source *source, uint64_t end, std::vector<uint8_t> *head) {
+    const size_t from = head->size();
+    if (end <= from) return 0;
+    head->resize(static_cast<size_t>(std::min(end, source->Size())));
+    return source->Read(from, head->data() + from, head->size() - from);
+}
+
+}  // namespace
+
 int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db) {
+    if (data == nullptr && size != 0) return kStandinErrBadArgument;
     std::vector<PdbHeldRecord> held;
-    int32_t status = PdbParseHeld(data, size, db, &held);
+    int32_t status = ParseHead(data, size, size, db, &held);
     db->records.reserve(held.size());
-    for (const PdbHeldRecord &r : held)
-        db->records.push_back(PdbRecord{r.attributes, r.uniqueId, {r.body, r.body + r.size}});
+    for (const PdbHeldRecord &r : held) {
+        const uint8_t *body = data + r.offset;
+        db->records.push_back(PdbRecord{r.attributes, r.uniqueId, {body, body + r.size}});
+    }
     return status;
+}
+
+// The head runs to the first body: the header tells how many entries follow
+// it, and the first entry where that body starts (with no records, the
+// blocks run to the end of the file).
+int32_t PdbOpen(const std::string &path, standin::os::Source *source, PdbDatabase *db,
+                std::vector<PdbHeldRecord> *records) {
+    int32_t status = source->Open(path);
+    if (status != 0) return status == kStandinErrNotFound ? kSyncErrDatabaseMissing : status;
+    std::vector<uint8_t> head;
+    status = ReadTo(source, kPdbHeaderSize, &head);
+    const uint16_t count = head.size() == kPdbHeaderSize ? Get16(&head[76]) : 0;
+    const size_t entriesEnd = kPdbHeaderSize + size_t{count} * kPdbEntrySize;
+    if (status == 0) status = ReadTo(source, entriesEnd, &head);
+    if (status == 0 && head.size() == entriesEnd)
+        status = ReadTo(source, count != 0 ? Get32(&head[kPdbHeaderSize]) : source->Size(), &head);
+    if (status == 0) status = ParseHead(head.data(), head.size(), source->Size(), db, records);
+    if (status != 0) source->Close();
+    return status;
+}
+
+int32_t PdbReadBody(standin::os::Source *source, const PdbHeldRecord &r, void *into,
+                    size_t size) {
+    if (r.body == nullptr) return source->Read(r.offset, into, size);
+    memcpy(into, r.body, size);
+    return 0;
 }
 
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
@@ -149,35 +192,27 @@ int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
 }
 
 int32_t PdbLoad(const std::string &path, PdbDatabase *db) {
-    standin::os::FileBytes bytes;
+    std::string bytes;
     int32_t status = standin::os::ReadAll(path, &bytes);
     if (status != 0) return status == kStandinErrNotFound ? kSyncErrDatabaseMissing : status;
-    return PdbParse(bytes.data.get(), bytes.size, db);
+    return PdbParse(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), db);
 }
 
 int32_t PdbSave(const std::string &path, const PdbDatabase &db) {
-    return PdbSaveHeld(path, db, Held(db));
+    return PdbSaveHeld(path, db, Held(db), nullptr);
 }
 
-// Bodies that lie one after the other in memory, as those of a database
-// read and not rewritten do, go out in one write.
 int32_t PdbSaveHeld(const std::string &path, const PdbDatabase &db,
-                    const std::vector<PdbHeldRecord> &records) {
+                    const std::vector<PdbHeldRecord> &records, standin::os::Source *source) {
     std::vector<uint8_t> head;
     int32_t status = Head(db, records, &head);
     if (status != 0) return status;
     standin::os::Replacement file(path);
     file.Write(head.data(), head.size());
-    const uint8_t *run = nullptr;
-    size_t runSize = 0;
     for (const PdbHeldRecord &r : records) {
-        if (run + runSize != r.body) {
-            file.Write(run, runSize);
-            run = r.body;
-            runSize = 0;
-        }
-        runSize += r.size;
+        if (r.body != nullptr) file.Write(r.body, r.size);
+        else if (r.size != 0) file.Copy(source, r.offset, r.size);
     }
-    file.Write(run, runSize);
+    if (source != nullptr) source->Close();
     return file.Commit();
 }

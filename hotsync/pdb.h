@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "os.h"
+
 enum {
     kPdbHeaderSize = 78,
     kPdbEntrySize = 8,
@@ -60,12 +62,14 @@ struct PdbDatabase {
     std::vector<PdbRecord> records;
 };
 
-/* A record as the sync manager holds it: the body lies in the file image the
- * database was read from until a write gives it a block of its own. */
+/* A record as the sync manager holds it: the body stays in the file the
+ * database was read from (`body` null, at `offset`) until a write gives it a
+ * block of its own; a database held in memory gives `body` for each. */
 struct PdbHeldRecord {
     uint8_t attributes = 0;
     uint32_t uniqueId = 0; /* 24 bits */
     const uint8_t *body = nullptr;
+    uint32_t offset = 0;
     size_t size = 0;
     std::vector<uint8_t> written;
 };
@@ -76,10 +80,14 @@ uint64_t PdbFileSize(const PdbDatabase &db);
 
 /* Replaces *db with the database in data[0..size); leaves it alone on failure. */
 int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db);
-/* The same with the bodies left where they are: db->records stays empty and
- * *records gets one record a body in data[0..size). */
-int32_t PdbParseHeld(const uint8_t *data, size_t size, PdbDatabase *db,
-                     std::vector<PdbHeldRecord> *records);
+/* The database in the file `source` with its bodies left there: db->records
+ * stays empty and *records gets one record a body. The same statuses as
+ * PdbLoad. */
+int32_t PdbOpen(const std::string &path, standin::os::Source *source, PdbDatabase *db,
+                std::vector<PdbHeldRecord> *records);
+/* Copies r's body, or its first `size` bytes, to `into`. */
+int32_t PdbReadBody(standin::os::Source *source, const PdbHeldRecord &r, void *into,
+                    size_t size);
 /* kStandinErrTooMany when there are more than 65,535 records or the file
  * would outgrow 32-bit offsets. */
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out);
@@ -91,8 +99,11 @@ int32_t PdbLoad(const std::string &path, PdbDatabase *db);
 /* Through a temporary file, so the old file stays whole when any step fails
  * (kStandinErrIo). */
 int32_t PdbSave(const std::string &path, const PdbDatabase &db);
-/* The same for db's header and blocks with `records` in place of db.records. */
+/* The same for db's header and blocks with `records` in place of db.records;
+ * the bodies left in `source` are copied from there, and `source` is closed
+ * before the new file takes its place, which Windows refuses for an open
+ * file. */
 int32_t PdbSaveHeld(const std::string &path, const PdbDatabase &db,
-                    const std::vector<PdbHeldRecord> &records);
+                    const std::vector<PdbHeldRecord> &records, standin::os::Source *source);
 
 #endif /* LENSFOLIO_HOTSYNC_PDB_H */

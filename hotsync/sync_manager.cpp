@@ -22,14 +22,14 @@ constexpr int kMaxHandles = 255;
 constexpr uint32_t kMaxUniqueId = 0xFFFFFF;
 constexpr int16_t kMaxCategory = 15;
 
-// The file is read once into `image`; a record's body stays there until the
-// record is written.
+// The file stays open while the database is: a record's body is read from
+// there until the record is written.
 struct OpenDatabase {
     std::string path;
     uint8_t mode = 0;
     bool changed = false;
     PdbDatabase db;  // header and blocks; the records are `records`
-    standin::os::FileBytes image;
+    standin::os::Source source;
     std::vector<PdbHeldRecord> records;
     uint64_t fileSize = 0;  // of the file as it would be written, for the size check
     std::vector<uint32_t> ids;  // in use, sorted, for fresh ones: taken when first needed
@@ -154,9 +154,7 @@ int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
     OpenDatabase od;
     od.path = PathOf(name);
     od.mode = openMode;
-    status = standin::os::ReadAll(od.path, &od.image);
-    if (status == kStandinErrNotFound) return kSyncErrDatabaseMissing;
-    if (status == 0) status = PdbParseHeld(od.image.data.get(), od.image.size, &od.db, &od.records);
+    status = PdbOpen(od.path, &od.source, &od.db, &od.records);
     if (status != 0) return status;
     *dbHandle = Adopt(&od);
     return 0;
@@ -196,7 +194,7 @@ int32_t CloseDB(uint8_t dbHandle) {
     if (!od.changed) return 0;
     od.db.modificationDate = PdbNow();
     ++od.db.modificationNumber;
-    return PdbSaveHeld(od.path, od.db, od.records) == 0 ? 0 : kStandinErrIo;
+    return PdbSaveHeld(od.path, od.db, od.records, &od.source) == 0 ? 0 : kStandinErrIo;
 }
 
 int32_t ResetSyncFlags(uint8_t dbHandle) {
@@ -228,7 +226,7 @@ int32_t WriteRec(SyncRecordRequest *request) {
         std::vector<uint32_t> &ids = od->ids;
         if (od->idsKnown && (ids.empty() || ids.back() <= id)) ids.push_back(id);
         else if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
-        records.push_back(PdbHeldRecord{0, id, nullptr, 0, {}});
+        records.push_back(PdbHeldRecord{0, id, nullptr, 0, 0, {}});
         record = &records.back();
     }
     record->attributes = StoredAttributes(request);
@@ -255,14 +253,14 @@ int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     // A body larger than the buffer is the platform's business: cut, or refused.
     if (size > request->bufferSize && standin::Hostile() && standin::HostileChance(2))
         return kStandinErrTooMany;
+    size_t copy = size < request->bufferSize ? size : request->bufferSize;
+    if (copy != 0 && PdbReadBody(&od->source, r, request->buffer, copy) != 0) return kStandinErrIo;
     bool deleted = (r.attributes & kPdbRecDeleted) != 0;
     request->recordId = r.uniqueId;
     request->attributes = r.attributes & kPdbRecFlagMask;
     if (deleted) request->attributes |= r.attributes & kPdbRecArchive;
     request->category = deleted ? 0 : static_cast<int16_t>(r.attributes & kPdbRecCategoryMask);
     request->recordSize = size;
-    size_t copy = size < request->bufferSize ? size : request->bufferSize;
-    if (copy != 0) memcpy(request->buffer, r.body, copy);
     ReportProgress(*od, "read", request->recordIndex + 1u,
                    static_cast<unsigned>(records.size()));
     return 0;
@@ -290,7 +288,7 @@ void HostileRead(int32_t status, const SyncRecordRequest &entry, SyncRecordReque
 }
 
 // Drops the records `drop` picks; a purge that drops none changes nothing.
-// Once no body lies in the file image, the image goes.
+// Once no body lies in the file, the file is closed.
 template <typename Drop>
 int32_t Purge(uint8_t dbHandle, Drop drop) {
     OpenDatabase *od = nullptr;
@@ -300,7 +298,7 @@ int32_t Purge(uint8_t dbHandle, Drop drop) {
     auto kept = std::remove_if(records.begin(), records.end(), drop);
     if (kept == records.end()) return 0;
     records.erase(kept, records.end());
-    if (records.empty()) od->image = standin::os::FileBytes();
+    if (records.empty()) od->source.Close();
     Recount(od);
     od->changed = true;
     return 0;

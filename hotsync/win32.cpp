@@ -31,11 +31,14 @@ uint32_t GetCurrent(uint32_t length, char *buffer) {
 int32_t Copy(const char *source, const char *target, bool failIfExists) {
     if (!source || !target) return 0;
     std::string from = standin::os::NativePath(source), to = standin::os::NativePath(target);
-    standin::os::FileBytes bytes;
+    standin::os::Source bytes;
     std::error_code error;
     if (failIfExists && fs::exists(to, error)) return 0;
-    if (standin::os::ReadAll(from, &bytes) != 0) return 0;
-    return standin::os::WriteAll(to, bytes.data.get(), bytes.size) == 0 ? 1 : 0;
+    if (bytes.Open(from) != 0) return 0;
+    standin::os::Replacement file(to);
+    file.Copy(&bytes, 0, static_cast<size_t>(bytes.Size()));
+    bytes.Close();
+    return file.Commit() == 0 ? 1 : 0;
 }
 
 // A path call answering 1 for success and 0 for failure, like Windows.

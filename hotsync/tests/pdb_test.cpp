@@ -329,7 +329,21 @@ const Damage kDamages[] = {
     {"sortInfo after the first body", [](Bytes *b) { Set32(b, 56, kBodiesAt + 2); }},
 };
 
-class PdbCorruptTest : public ::testing::TestWithParam<Damage> {};
+// The sync manager opens a file reading only its head, up to the first
+// body; it must judge a file as the parse of the whole image does.
+class PdbImageTest {
+protected:
+    int32_t OpenImage(const Bytes &image, PdbDatabase *db, std::vector<PdbHeldRecord> *records) {
+        const std::string path = scratch_.Path() + "/image.pdb";
+        WriteAll(path, std::string(image.begin(), image.end()));
+        return PdbOpen(path, &source_, db, records);
+    }
+
+    ScratchDir scratch_{"pdb_image"};
+    standin::os::Source source_;
+};
+
+class PdbCorruptTest : public ::testing::TestWithParam<Damage>, public PdbImageTest {};
 
 TEST_P(PdbCorruptTest, IsRefusedAndLeavesTheTargetAlone) {
     Bytes image = SampleImage();
@@ -338,6 +352,10 @@ TEST_P(PdbCorruptTest, IsRefusedAndLeavesTheTargetAlone) {
     strcpy(db.name, "untouched");
     EXPECT_EQ(PdbParse(image.data(), image.size(), &db), kStandinErrCorrupt);
     EXPECT_EQ(PdbName(db), "untouched");
+    std::vector<PdbHeldRecord> records;
+    EXPECT_EQ(OpenImage(image, &db, &records), kStandinErrCorrupt);
+    EXPECT_EQ(PdbName(db), "untouched");
+    EXPECT_TRUE(records.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Damages, PdbCorruptTest, ::testing::ValuesIn(kDamages));
@@ -379,7 +397,7 @@ const Variant kVariants[] = {
      {"abcd", ""}},
 };
 
-class PdbAcceptTest : public ::testing::TestWithParam<Variant> {};
+class PdbAcceptTest : public ::testing::TestWithParam<Variant>, public PdbImageTest {};
 
 TEST_P(PdbAcceptTest, ParsesTheBodies) {
     Bytes image = Plain({"ab", "cd"});
@@ -389,6 +407,14 @@ TEST_P(PdbAcceptTest, ParsesTheBodies) {
     ASSERT_EQ(db.records.size(), GetParam().bodies.size());
     for (size_t i = 0; i < db.records.size(); ++i)
         EXPECT_EQ(db.records[i].body, B(GetParam().bodies[i])) << "record " << i;
+    std::vector<PdbHeldRecord> records;
+    ASSERT_EQ(OpenImage(image, &db, &records), 0);
+    ASSERT_EQ(records.size(), GetParam().bodies.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        Bytes body(records[i].size);
+        ASSERT_EQ(PdbReadBody(&source_, records[i], body.data(), body.size()), 0);
+        EXPECT_EQ(body, B(GetParam().bodies[i])) << "record " << i;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, PdbAcceptTest, ::testing::ValuesIn(kVariants));

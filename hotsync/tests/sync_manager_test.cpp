@@ -29,6 +29,17 @@ namespace fs = std::filesystem;
 constexpr uint8_t kReadWrite = kOpenRead | kOpenWrite | kOpenShowSecret;
 constexpr int32_t kInjected = 0x7E57;
 
+// How many of this process's descriptors are open on `path`.
+int OpenDescriptors(const std::string &path) {
+    const fs::path file = fs::canonical(path);
+    int count = 0;
+    for (const auto &entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (fs::read_symlink(entry.path(), error) == file) ++count;
+    }
+    return count;
+}
+
 class SyncManagerTest : public HandheldTest {
 protected:
     void TearDown() override {
@@ -96,6 +107,7 @@ TEST_F(SyncManagerTest, OpeningACorruptDatabaseAnswersCorrupt) {
     uint8_t db = 0;
     EXPECT_EQ(SyncOpenDB("Broken", 0, &db, kReadWrite), kStandinErrCorrupt);
     EXPECT_EQ(StandinOpenDatabaseCount(), 0);
+    EXPECT_EQ(OpenDescriptors(Path("Broken")), 0);
 }
 
 TEST_F(SyncManagerTest, OpenRefusesBadArguments) {
@@ -548,6 +560,48 @@ TEST_F(SyncManagerContentsTest, ReplacingRecordsOverAndOverKeepsEveryBody) {
         }
     }
     ExpectKept(db, expected);
+}
+
+// The bodies stay in the file while the database is open: read in any
+// order, across the file's read buffer, each is the one written, and the
+// file is held open once, until the close or a purge of every record.
+TEST_F(SyncManagerContentsTest, BodiesInTheFileReadInAnyOrderWhileItIsOpen) {
+    uint8_t db = OpenFile(300, 700);
+    EXPECT_EQ(OpenDescriptors(Path("TestDB")), 1);
+    const Records expected = Contents(db);
+    for (size_t step : {299, 7, 150}) {
+        SCOPED_TRACE("every " + std::to_string(step) + "th");
+        for (size_t n = 0, i = 0; n < expected.size(); ++n, i = (i + step) % expected.size())
+            EXPECT_EQ(ReadRecord(db, static_cast<uint16_t>(i)).body, expected[i].second) << i;
+    }
+    ASSERT_EQ(SyncResetSyncFlags(db), 0);
+    ExpectKept(db, expected);
+    EXPECT_EQ(OpenDescriptors(Path("TestDB")), 0);
+
+    db = Open("TestDB");
+    ASSERT_EQ(SyncPurgeAllRecs(db), 0);
+    EXPECT_EQ(OpenDescriptors(Path("TestDB")), 0);
+    ExpectKept(db, {});
+}
+
+// A file cut short under an open database: the bodies it lost cannot be
+// read or written back, and the file stays as it is.
+TEST_F(SyncManagerContentsTest, ABodyTheFileNoLongerHoldsFailsItsReadAndTheWriteBack) {
+    uint8_t db = OpenFile(10, 1000);
+    const uintmax_t cut = fs::file_size(Path("TestDB")) - 1500;
+    fs::resize_file(Path("TestDB"), cut);
+    EXPECT_EQ(ReadRecord(db, 0).status, 0);
+    char buffer[1000];
+    SyncRecordRequest read{};
+    read.dbHandle = db;
+    read.recordIndex = 8;
+    read.buffer = buffer;
+    read.bufferSize = sizeof buffer;
+    EXPECT_EQ(SyncReadRecordByIndex(&read), kStandinErrIo);
+    ASSERT_EQ(SyncResetSyncFlags(db), 0);
+    EXPECT_EQ(SyncCloseDB(db), kStandinErrIo);
+    EXPECT_EQ(fs::file_size(Path("TestDB")), cut);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "temporary file left";
 }
 
 // ---- Write-back ---------------------------------------------------------------
