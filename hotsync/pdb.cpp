@@ -47,10 +47,8 @@ std::vector<PdbHeldRecord> Held(const PdbDatabase &db) {
 // sortInfo. kStandinErrTooMany when the whole would not fit the format.
 int32_t Head(const PdbDatabase &db, const std::vector<PdbHeldRecord> &records,
              std::vector<uint8_t> *out) {
-    uint64_t size = kPdbHeaderSize + uint64_t{records.size()} * kPdbEntrySize + kPdbFillerSize +
-                    db.appInfo.size() + db.sortInfo.size();
-    for (const PdbHeldRecord &r : records) size += r.size;
-    if (records.size() > kPdbMaxRecords || size > kMaxFileSize) return kStandinErrTooMany;
+    if (records.size() > kPdbMaxRecords || PdbFileSize(db, records) > kMaxFileSize)
+        return kStandinErrTooMany;
     uint32_t count = static_cast<uint32_t>(records.size());
     uint32_t blocks = kPdbHeaderSize + count * kPdbEntrySize + kPdbFillerSize;
     uint32_t offset = blocks + static_cast<uint32_t>(db.appInfo.size() + db.sortInfo.size());
@@ -83,12 +81,14 @@ std::string PdbName(const PdbDatabase &db) {
 
 uint32_t PdbNow() { return static_cast<uint32_t>(time(nullptr) + kPdbEpochOffset); }
 
-uint64_t PdbFileSize(const PdbDatabase &db) {
-    uint64_t size = kPdbHeaderSize + uint64_t{db.records.size()} * kPdbEntrySize +
-                    kPdbFillerSize + db.appInfo.size() + db.sortInfo.size();
-    for (const PdbRecord &r : db.records) size += r.body.size();
+uint64_t PdbFileSize(const PdbDatabase &db, const std::vector<PdbHeldRecord> &records) {
+    uint64_t size = kPdbHeaderSize + uint64_t{records.size()} * kPdbEntrySize + kPdbFillerSize +
+                    db.appInfo.size() + db.sortInfo.size();
+    for (const PdbHeldRecord &r : records) size += r.size;
     return size;
 }
+
+uint64_t PdbFileSize(const PdbDatabase &db) { return PdbFileSize(db, Held(db)); }
 
 namespace {
 

@@ -77,6 +77,8 @@ struct PdbHeldRecord {
 std::string PdbName(const PdbDatabase &db); /* up to its NUL */
 uint32_t PdbNow();                          /* in Palm seconds */
 uint64_t PdbFileSize(const PdbDatabase &db);
+/* The same with `records` in place of db.records. */
+uint64_t PdbFileSize(const PdbDatabase &db, const std::vector<PdbHeldRecord> &records);
 
 /* Replaces *db with the database in data[0..size); leaves it alone on failure. */
 int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db);

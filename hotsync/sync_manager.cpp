@@ -96,8 +96,7 @@ uint32_t FreshId(OpenDatabase *od) {
 }
 
 void Recount(OpenDatabase *od) {
-    od->fileSize = PdbFileSize(od->db) + uint64_t{od->records.size()} * kPdbEntrySize;
-    for (const PdbHeldRecord &r : od->records) od->fileSize += r.size;
+    od->fileSize = PdbFileSize(od->db, od->records);
     od->idsKnown = false;
 }
 
