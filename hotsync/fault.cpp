@@ -2,7 +2,6 @@
 // stand-in operation asks here first (trace.h), so a test can walk a failure
 // through each call a program makes (fail the 1st, then the 2nd, ... until
 // none fires). HOTSYNC_FAIL fills it when the library is loaded.
-#include <climits>
 #include <map>
 #include <string>
 #include <string_view>

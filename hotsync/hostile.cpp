@@ -3,7 +3,6 @@
 #include "hostile.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <optional>
 #include <string>

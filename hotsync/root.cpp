@@ -2,8 +2,6 @@
 #include "os.h"
 #include "root.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <optional>

@@ -7,7 +7,6 @@
 #define LENSFOLIO_HOTSYNC_TRACE_H
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -7,7 +7,6 @@
 
 #include "hostile.h"
 #include "os.h"
-#include "root.h"
 #include "standin.h"
 #include "trace.h"
 
