@@ -103,10 +103,11 @@ void StandinReset(void) {
     Table() = FaultTable();
     standin::ResetHostile();
     standin::ResetSyncManager();
-    standin::ResetLog();
+    StandinSetLogFile(nullptr);
+    StandinClearLog();
     standin::ResetAnswers();
     standin::ResetDialogs();
-    standin::ResetRoot();
+    StandinSetRoot(nullptr);
 }
 
 int StandinApplyFailList(const char *list) {

@@ -57,8 +57,6 @@ int32_t RecordFormatted(int32_t activity, const char *format, va_list args) {
 
 }  // namespace
 
-void standin::ResetLog() { TheLog() = Log(); }
-
 extern "C" {
 
 void StandinSetLogFile(const char *path) { TheLog().file = standin::TextSetting(path); }

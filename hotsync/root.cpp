@@ -252,8 +252,6 @@ int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
     return fits ? 0 : kStandinErrBufferTooSmall;
 }
 
-void ResetRoot() { Root().reset(); }
-
 }  // namespace standin
 
 extern "C" {

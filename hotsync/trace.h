@@ -54,10 +54,8 @@ void WriteStderr(const std::string &text);
 // Each part's state as when loaded, for StandinReset.
 void ResetHostile();
 void ResetSyncManager();
-void ResetLog();
 void ResetAnswers();
 void ResetDialogs();
-void ResetRoot();
 
 // The first of `entries` that `match` takes, or null.
 template <typename Entries, typename Match>
