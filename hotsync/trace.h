@@ -23,8 +23,6 @@ using Arguments = std::vector<std::string>;
 // Tab, newline, carriage return and backslash as \t, \n, \r and \\: one
 // tab-separated field of the trace or the HotSync log.
 std::string EscapeField(const std::string &text);
-// "*size" on entry, or "(null)".
-std::string SizeArgument(const uint32_t *size);
 
 std::vector<std::string> Split(const std::string &text, char separator);
 std::string Trim(const std::string &text);
@@ -71,6 +69,8 @@ template <typename Number, typename = std::enable_if_t<std::is_arithmetic_v<Numb
 std::string Argument(Number number) {
     return std::to_string(number);
 }
+// "*size" on entry, or "(null)".
+inline std::string SizeArgument(const uint32_t *size) { return size ? Argument(*size) : "(null)"; }
 
 // The trace arguments: the values given, or what a single function answers.
 template <typename... Values>
