@@ -114,8 +114,7 @@ int StandinApplyFailList(const char *list) {
     if (!list) return kStandinErrBadArgument;
     int status = 0;
     for (const std::string &entry : standin::Split(list, ',')) {
-        if (entry.empty()) continue;
-        if (!ApplyFailEntry(entry)) {
+        if (!entry.empty() && !ApplyFailEntry(entry)) {
             standin::WriteStderr("hotsync stand-in: ignoring fault entry \"" + entry +
                                  "\" (expected Operation:nth:status[:persistent])\n");
             status = kStandinErrBadArgument;
