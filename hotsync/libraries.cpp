@@ -194,7 +194,6 @@ int32_t HS_CALL SetConduitRemoteFile(const char *creator, const char *db) {
     return TracedSet("SetConduitRemoteFile", creator, &standin::ConduitEntry::remoteFile, db);
 }
 
-// Here 0 is the failure; any other value means removed.
 int32_t HS_CALL RemoveConduit(const char *creator) {
     return standin::Call("RemoveConduit", [=] { return Remove(creator); }, standin::YesOrNo,
                          creator);
@@ -206,7 +205,6 @@ int32_t HS_CALL QueueHandheldInstall(const char *userName, const char *path) {
         userName, path);
 }
 
-// Requests to the HotSync Manager are only traced.
 int32_t HS_CALL NotifyHotSyncManager(int32_t request, int32_t argument) {
     return standin::Call(
         "NotifyHotSyncManager", [] { return 0; }, standin::Unexamined, request, argument);

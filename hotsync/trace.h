@@ -99,8 +99,7 @@ auto Call(const char *operation, Work work, Outcome outcome, const Describe &...
     return result;
 }
 
-// The usual outcomes: a status (`meaningful`: see FailureStatus), a result
-// nobody examines, a yes-or-no answer.
+// The usual outcomes. A status: `meaningful` as for FailureStatus.
 inline auto Status(int32_t meaningful = 0) {
     return [meaningful](int32_t status, bool) { return FailureStatus(status, meaningful); };
 }
