@@ -33,9 +33,8 @@ std::string Normalize(const std::string &text) {
 }
 
 std::vector<std::string> ParseList(const std::string &list) {
-    std::vector<std::string> tokens;
-    if (list.empty()) return tokens;
-    for (const std::string &token : Split(list, ',')) tokens.push_back(Normalize(token));
+    std::vector<std::string> tokens = list.empty() ? std::vector<std::string>() : Split(list, ',');
+    for (std::string &token : tokens) token = Normalize(token);
     return tokens;
 }
 
@@ -80,7 +79,7 @@ const std::vector<Button> kButtons[] = {
     {{"Yes", kIdYes}, {"No", kIdNo}},
     {{"Retry", 4}, {"Cancel", kIdCancel}}};
 
-int32_t ShowBox(const std::string &title, const std::string &text, uint32_t style) {
+int32_t ShowBox(const char *caption, const char *text, uint32_t style) {
     const size_t type = style & 0xF;
     const std::vector<Button> &buttons = kButtons[type < std::size(kButtons) ? type : 0];
     size_t defaultIndex = (style >> 8) & 0xF;
@@ -89,8 +88,9 @@ int32_t ShowBox(const std::string &title, const std::string &text, uint32_t styl
     for (size_t i = 0; i < buttons.size(); ++i)
         line += (i ? " | " : "") + std::string(buttons[i].name) +
                 (i == defaultIndex ? " (default)" : "");
-    WriteStderr("\n[" + title + "] " + text + "\n  buttons: " + line + "\n");
-    // "enter" and "" pick the default.
+    // Windows shows "Error" for a missing caption.
+    WriteStderr("\n[" + std::string(caption ? caption : "Error") + "] " + (text ? text : "") +
+                "\n  buttons: " + line + "\n");
     size_t chosen = defaultIndex;
     auto names = [&](const std::string &token) {
         chosen = 0;
@@ -112,11 +112,8 @@ const char *const kActions[] = {"Desktop overwrites handheld", "Handheld overwri
                                 "Do nothing"};
 
 // What a constructed dialog owns; its address marks the dialog as live.
-struct DialogImpl {
-    int unused;
-};
+struct DialogImpl {};
 
-// Dialogs constructed and not yet destroyed.
 int &LiveDialogs() {
     static int live = 0;
     return live;
@@ -216,11 +213,8 @@ void StandinSetAnswers(const char *answers) {
 void StandinSetTerminalAnswers(int enabled) { standin::Answers().terminal = enabled != 0; }
 
 int32_t WIN_CALL MessageBoxA(void *owner, const char *text, const char *caption, uint32_t style) {
-    // Windows shows "Error" for a missing caption.
-    std::string title = caption ? caption : "Error";
-    std::string body = text ? text : "";
     auto outcome = [](int32_t answer, bool injected) { return injected ? 0 : answer; };
-    return standin::Call("MessageBoxA", [&] { return standin::ShowBox(title, body, style); },
+    return standin::Call("MessageBoxA", [=] { return standin::ShowBox(caption, text, style); },
                          outcome, owner ? "owner" : "(null)", text, caption, style);
 }
 

@@ -2,7 +2,6 @@
 // stand-in operation asks here first (trace.h), so a test can walk a failure
 // through each call a program makes (fail the 1st, then the 2nd, ... until
 // none fires). HOTSYNC_FAIL fills it when the library is loaded.
-#include <climits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -104,18 +103,18 @@ void StandinReset(void) {
     Table() = FaultTable();
     standin::ResetHostile();
     standin::ResetSyncManager();
-    standin::ResetLog();
+    StandinSetLogFile(nullptr);
+    StandinClearLog();
     standin::ResetAnswers();
     standin::ResetDialogs();
-    standin::ResetRoot();
+    StandinSetRoot(nullptr);
 }
 
 int StandinApplyFailList(const char *list) {
     if (!list) return kStandinErrBadArgument;
     int status = 0;
     for (const std::string &entry : standin::Split(list, ',')) {
-        if (entry.empty()) continue;
-        if (!ApplyFailEntry(entry)) {
+        if (!entry.empty() && !ApplyFailEntry(entry)) {
             standin::WriteStderr("hotsync stand-in: ignoring fault entry \"" + entry +
                                  "\" (expected Operation:nth:status[:persistent])\n");
             status = kStandinErrBadArgument;

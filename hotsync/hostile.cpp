@@ -1,9 +1,7 @@
-// Hostile mode: the seeded stream of choices and one function per kind of
-// choice. The operations call these; nothing here knows an operation.
+// Hostile mode's seeded stream and its choices; nothing here knows an operation.
 #include "hostile.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <optional>
 #include <string>

@@ -21,31 +21,27 @@ namespace {
 
 // A users.ini that cannot be read counts as no users; the reason goes to
 // standard error so that a broken file is not mistaken for an empty one.
-std::vector<standin::UserEntry> Users(int32_t *status) {
-    std::vector<standin::UserEntry> users;
-    *status = standin::LoadUsers(standin::RootPath(), &users);
-    if (*status != 0)
+int32_t Users(std::vector<standin::UserEntry> *users) {
+    const int32_t status = standin::LoadUsers(standin::RootPath(), users);
+    if (status != 0)
         standin::WriteStderr("hotsync stand-in: cannot read " + standin::RootPath() +
-                             "/users.ini (status " + std::to_string(*status) + ")\n");
-    return users;
+                             "/users.ini (status " + std::to_string(status) + ")\n");
+    return status;
 }
 
 int32_t UserId(int32_t index, uint32_t *userId) {
     if (!userId) return kStandinErrBadArgument;
-    int32_t status = 0;
-    std::vector<standin::UserEntry> users = Users(&status);
-    if (status != 0) return status;
+    std::vector<standin::UserEntry> users;
+    if (const int32_t status = Users(&users)) return status;
     if (index < 0 || static_cast<size_t>(index) >= users.size()) return kStandinErrNotFound;
     *userId = users[static_cast<size_t>(index)].id;
     return 0;
 }
 
-// Copies the name (or the directory) of user `userId` into the caller's buffer.
 int32_t UserField(uint32_t userId, bool directory, char *buffer, uint32_t *size) {
     if (!buffer || !size) return kStandinErrBadArgument;
-    int32_t status = 0;
-    std::vector<standin::UserEntry> users = Users(&status);
-    if (status != 0) return status;
+    std::vector<standin::UserEntry> users;
+    if (const int32_t status = Users(&users)) return status;
     const standin::UserEntry *user = standin::FindUserById(users, userId);
     if (!user) return kStandinErrNotFound;
     return standin::CopyToCaller(directory ? user->directory : user->name, buffer, size);
@@ -127,8 +123,7 @@ int32_t Queue(const char *userName, const char *path) {
     if (!userName || !path) return kStandinErrBadArgument;
     const std::string &root = standin::RootPath();
     std::vector<standin::UserEntry> users;
-    int32_t status = standin::LoadUsers(root, &users);
-    if (status != 0) return status;
+    if (const int32_t status = standin::LoadUsers(root, &users)) return status;
     const standin::UserEntry *user = standin::FindUserByName(users, userName);
     if (!user) return kStandinErrNotFound;
     // The path names a file to pick up later, so it is kept in POSIX form.
@@ -141,8 +136,8 @@ extern "C" {
 
 int32_t HS_CALL GetHotSyncUserCount(void) {
     auto count = [] {
-        int32_t status = 0;
-        return static_cast<int32_t>(Users(&status).size());
+        std::vector<standin::UserEntry> users;
+        return Users(&users) == 0 ? static_cast<int32_t>(users.size()) : 0;
     };
     return standin::Call("GetHotSyncUserCount", count, HostileCount);
 }
@@ -199,7 +194,6 @@ int32_t HS_CALL SetConduitRemoteFile(const char *creator, const char *db) {
     return TracedSet("SetConduitRemoteFile", creator, &standin::ConduitEntry::remoteFile, db);
 }
 
-// Here 0 is the failure; any other value means removed.
 int32_t HS_CALL RemoveConduit(const char *creator) {
     return standin::Call("RemoveConduit", [=] { return Remove(creator); }, standin::YesOrNo,
                          creator);
@@ -211,7 +205,6 @@ int32_t HS_CALL QueueHandheldInstall(const char *userName, const char *path) {
         userName, path);
 }
 
-// Requests to the HotSync Manager are only traced.
 int32_t HS_CALL NotifyHotSyncManager(int32_t request, int32_t argument) {
     return standin::Call(
         "NotifyHotSyncManager", [] { return 0; }, standin::Unexamined, request, argument);

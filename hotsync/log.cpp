@@ -31,12 +31,9 @@ Log &TheLog() {
     return log;
 }
 
-const std::string &LogFile() {
-    return standin::Chosen(TheLog().file, [] { return standin::Environment("HOTSYNC_LOG"); });
-}
-
 int32_t Record(int32_t activity, std::string text) {
-    const std::string &path = LogFile();
+    const std::string &path =
+        standin::Chosen(TheLog().file, [] { return standin::Environment("HOTSYNC_LOG"); });
     std::string line = std::to_string(activity) + "\t" + standin::EscapeField(text) + "\n";
     int32_t status = path.empty() || standin::os::Append(path, line) == 0 ? 0 : kStandinErrIo;
     TheLog().entries.push_back(Entry{activity, std::move(text)});
@@ -51,13 +48,10 @@ int32_t RecordFormatted(int32_t activity, const char *format, va_list args) {
     std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     if (length > 0) vsnprintf(&text[0], text.size() + 1, format, again);
     va_end(again);
-    if (length < 0) return kStandinErrBadArgument;
-    return Record(activity, std::move(text));
+    return length < 0 ? int32_t{kStandinErrBadArgument} : Record(activity, std::move(text));
 }
 
 }  // namespace
-
-void standin::ResetLog() { TheLog() = Log(); }
 
 extern "C" {
 

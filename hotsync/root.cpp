@@ -2,8 +2,6 @@
 #include "os.h"
 #include "root.h"
 
-#include <algorithm>
-#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -81,13 +79,6 @@ int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
     return ParseNumber(*type, &conduit->conduitType);
 }
 
-bool ConduitFitsIni(const ConduitEntry &c) {
-    bool fits = ValidCreator(c.creator);
-    for (const auto &[key, field] : kConduitFields)
-        fits = fits && FitsOnOneLine((c.*field).value_or(""));
-    return fits;
-}
-
 // One entry per section; a missing file reads as none, and any bad section
 // leaves none at all.
 template <typename Entry>
@@ -162,11 +153,10 @@ int LoadUsers(const std::string &root, std::vector<UserEntry> *users) {
 
 int SaveUsers(const std::string &root, const std::vector<UserEntry> &users) {
     std::vector<IniSection> sections;
-    for (size_t i = 0; i < users.size(); ++i) {
-        const UserEntry &user = users[i];
+    for (const UserEntry &user : users) {
         if (!FitsOnOneLine(user.name) || !FitsOnOneLine(user.directory))
             return kStandinErrBadArgument;
-        sections.push_back({"user" + std::to_string(i + 1),
+        sections.push_back({"user" + std::to_string(sections.size() + 1),
                             {{"name", user.name},
                              {"id", std::to_string(user.id)},
                              {"directory", user.directory}}});
@@ -177,8 +167,7 @@ int SaveUsers(const std::string &root, const std::vector<UserEntry> &users) {
 int AddUser(const std::string &root, const UserEntry &user) {
     if (user.directory.empty() || user.directory[0] == '/') return kStandinErrBadArgument;
     std::vector<UserEntry> users;
-    int status = LoadUsers(root, &users);
-    if (status != 0) return status;
+    if (int status = LoadUsers(root, &users)) return status;
     if (FindUserById(users, user.id) || FindUserByName(users, user.name)) return kStandinErrExists;
     users.push_back(user);
     std::error_code error;
@@ -201,10 +190,13 @@ int LoadConduits(const std::string &root, std::vector<ConduitEntry> *conduits) {
 int SaveConduits(const std::string &root, const std::vector<ConduitEntry> &conduits) {
     std::vector<IniSection> sections;
     for (const ConduitEntry &c : conduits) {
-        if (!ConduitFitsIni(c)) return kStandinErrBadArgument;
+        if (!ValidCreator(c.creator)) return kStandinErrBadArgument;
         IniSection section{c.creator, {{"conduitType", std::to_string(c.conduitType)}}};
-        for (const auto &[key, field] : kConduitFields)
-            if (c.*field) section.entries.push_back({key, *(c.*field)});
+        for (const auto &[key, field] : kConduitFields) {
+            if (!(c.*field)) continue;
+            if (!FitsOnOneLine(*(c.*field))) return kStandinErrBadArgument;
+            section.entries.push_back({key, *(c.*field)});
+        }
         sections.push_back(section);
     }
     return os::WriteAll(root + "/" + kConduitsFile, FormatIni(sections));
@@ -222,8 +214,7 @@ int ReadQueue(const std::string &root, const UserEntry &user, std::vector<std::s
     paths->clear();
     std::string text;
     int status = os::ReadAll(QueuePath(root, user), &text);
-    if (status == kStandinErrNotFound) return 0;
-    if (status != 0) return status;
+    if (status != 0) return status == kStandinErrNotFound ? 0 : status;
     for (const std::string &line : Split(text, '\n'))
         if (!line.empty()) paths->push_back(line);
     return 0;
@@ -254,15 +245,13 @@ int CopyToCaller(const std::string &text, char *buffer, uint32_t *size) {
     return fits ? 0 : kStandinErrBufferTooSmall;
 }
 
-void ResetRoot() { Root().reset(); }
-
 }  // namespace standin
 
 extern "C" {
 
 void StandinSetRoot(const char *root) {
-    const std::optional<std::string> chosen = standin::TextSetting(root);
-    standin::Root() = chosen ? std::optional<std::string>(standin::Absolute(*chosen)) : std::nullopt;
+    standin::Root() = standin::TextSetting(root);
+    if (standin::Root()) standin::Root() = standin::Absolute(*standin::Root());
 }
 
 const char *StandinRoot(void) { return standin::RootPath().c_str(); }

@@ -24,14 +24,12 @@ std::string EscapeField(const std::string &text) {
 }
 
 std::vector<std::string> Split(const std::string &text, char separator) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end == std::string::npos ? end : end - start));
-        if (end == std::string::npos) return parts;
-        start = end + 1;
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator) parts.emplace_back();
+        else parts.back() += c;
     }
+    return parts;
 }
 
 std::string Trim(const std::string &text) {
@@ -51,8 +49,6 @@ bool ParseInteger(const std::string &text, int base, long long low, long long hi
     *value = parsed;
     return true;
 }
-
-std::string SizeArgument(const uint32_t *size) { return size ? std::to_string(*size) : "(null)"; }
 
 std::string Environment(const char *name) {
     const char *value = std::getenv(name);

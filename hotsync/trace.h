@@ -7,7 +7,6 @@
 #define LENSFOLIO_HOTSYNC_TRACE_H
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,8 +23,6 @@ using Arguments = std::vector<std::string>;
 // Tab, newline, carriage return and backslash as \t, \n, \r and \\: one
 // tab-separated field of the trace or the HotSync log.
 std::string EscapeField(const std::string &text);
-// "*size" on entry, or "(null)".
-std::string SizeArgument(const uint32_t *size);
 
 std::vector<std::string> Split(const std::string &text, char separator);
 std::string Trim(const std::string &text);
@@ -55,10 +52,8 @@ void WriteStderr(const std::string &text);
 // Each part's state as when loaded, for StandinReset.
 void ResetHostile();
 void ResetSyncManager();
-void ResetLog();
 void ResetAnswers();
 void ResetDialogs();
-void ResetRoot();
 
 // The first of `entries` that `match` takes, or null.
 template <typename Entries, typename Match>
@@ -74,6 +69,8 @@ template <typename Number, typename = std::enable_if_t<std::is_arithmetic_v<Numb
 std::string Argument(Number number) {
     return std::to_string(number);
 }
+// "*size" on entry, or "(null)".
+inline std::string SizeArgument(const uint32_t *size) { return size ? Argument(*size) : "(null)"; }
 
 // The trace arguments: the values given, or what a single function answers.
 template <typename... Values>
@@ -102,8 +99,7 @@ auto Call(const char *operation, Work work, Outcome outcome, const Describe &...
     return result;
 }
 
-// The usual outcomes: a status (`meaningful`: see FailureStatus), a result
-// nobody examines, a yes-or-no answer.
+// The usual outcomes. A status: `meaningful` as for FailureStatus.
 inline auto Status(int32_t meaningful = 0) {
     return [meaningful](int32_t status, bool) { return FailureStatus(status, meaningful); };
 }

@@ -7,7 +7,6 @@
 
 #include "hostile.h"
 #include "os.h"
-#include "root.h"
 #include "standin.h"
 #include "trace.h"
 
@@ -55,12 +54,6 @@ int32_t PathCall(const char *operation, const char *path, Work work, const More 
 template <bool directory>
 bool RemoveIf(const fs::path &p, std::error_code &e) {
     return fs::is_directory(p, e) == directory && fs::remove(p, e);
-}
-
-// Some window, a different one each time, or none.
-void *HostileFocus() {
-    if (!standin::Hostile() || standin::HostileChance(4)) return nullptr;
-    return reinterpret_cast<void *>(static_cast<uintptr_t>(standin::HostileNumber() | 1u));
 }
 
 }  // namespace
@@ -119,10 +112,11 @@ void WIN_CALL Sleep(uint32_t milliseconds) {
     standin::Call("Sleep", [] { return 0; }, [](int, bool) { return 0; }, milliseconds);
 }
 
-// There is no window, so no window has the focus; hostile mode makes one up.
+// There is no window, so none has the focus; hostile mode makes up a new one each time, or none.
 void *WIN_CALL GetFocus(void) {
     standin::Call("GetFocus", [] { return 0; }, [](int, bool) { return 0; });
-    return HostileFocus();
+    if (!standin::Hostile() || standin::HostileChance(4)) return nullptr;
+    return reinterpret_cast<void *>(static_cast<uintptr_t>(standin::HostileNumber() | 1u));
 }
 
 }  // extern "C"
