@@ -112,9 +112,9 @@ int Replacement::Commit() {
     return renamed_ ? 0 : kStandinErrIo;
 }
 
-int WriteAll(const std::string &path, const void *data, size_t size) {
+int WriteAll(const std::string &path, const std::string &bytes) {
     Replacement file(path);
-    file.Write(data, size);
+    file.Write(bytes.data(), bytes.size());
     return file.Commit();
 }
 

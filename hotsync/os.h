@@ -1,5 +1,5 @@
 /*
- * The stand-in's whole files, in binary, with nothing but stdio and
+ * The stand-in's files, in binary, with nothing but stdio and
  * std::filesystem, so the Linux library and the Windows DLLs share them.
  * Each answers 0, kStandinErrNotFound when there is no such file, or
  * kStandinErrIo. The path conversions below are each platform's own
@@ -56,10 +56,7 @@ private:
     bool failed_ = false, renamed_ = false;
 };
 
-int WriteAll(const std::string &path, const void *data, size_t size);
-inline int WriteAll(const std::string &path, const std::string &bytes) {
-    return WriteAll(path, bytes.data(), bytes.size());
-}
+int WriteAll(const std::string &path, const std::string &bytes);
 // Appends `text` with one write, creating the file if needed.
 int Append(const std::string &path, const std::string &text);
 bool IsAbsolutePath(const std::string &path);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "os.h"
 #include "standin.h"
 
 namespace {
@@ -73,26 +72,8 @@ int32_t Head(const PdbDatabase &db, const std::vector<PdbHeldRecord> &records,
     return 0;
 }
 
-}  // namespace
-
-std::string PdbName(const PdbDatabase &db) {
-    return std::string(db.name, strnlen(db.name, kPdbNameSize));
-}
-
-uint32_t PdbNow() { return static_cast<uint32_t>(time(nullptr) + kPdbEpochOffset); }
-
-uint64_t PdbFileSize(const PdbDatabase &db, const std::vector<PdbHeldRecord> &records) {
-    uint64_t size = kPdbHeaderSize + uint64_t{records.size()} * kPdbEntrySize + kPdbFillerSize +
-                    db.appInfo.size() + db.sortInfo.size();
-    for (const PdbHeldRecord &r : records) size += r.size;
-    return size;
-}
-
-uint64_t PdbFileSize(const PdbDatabase &db) { return PdbFileSize(db, Held(db)); }
-
-namespace {
-
-// data[0..size) is the file, of fileSize bytes, up to its first body at least.
+// data[0..size) is the file, of fileSize bytes, up to its first body at least
+// (all of it when there is no body).
 int32_t ParseHead(const uint8_t *data, size_t size, uint64_t fileSize, PdbDatabase *db,
                   std::vector<PdbHeldRecord> *records) {
     if (size < kPdbHeaderSize || fileSize > kMaxFileSize) return kStandinErrCorrupt;
@@ -125,7 +106,6 @@ int32_t ParseHead(const uint8_t *data, size_t size, uint64_t fileSize, PdbDataba
     // The appInfo and sortInfo blocks lie between the entry list and the first
     // body, which is where `end` has come to.
     const uint64_t app = Get32(data + 52), sort = Get32(data + 56);
-    if (end > size) return kStandinErrCorrupt;
     if (app != 0 && (app < entriesEnd || app > end)) return kStandinErrCorrupt;
     if (sort != 0 && (sort < entriesEnd || sort > end)) return kStandinErrCorrupt;
     if (app != 0 && sort != 0 && sort < app) return kStandinErrCorrupt;
@@ -145,6 +125,21 @@ int32_t ReadTo(standin::os::Source *source, uint64_t end, std::vector<uint8_t> *
 }
 
 }  // namespace
+
+std::string PdbName(const PdbDatabase &db) {
+    return std::string(db.name, strnlen(db.name, kPdbNameSize));
+}
+
+uint32_t PdbNow() { return static_cast<uint32_t>(time(nullptr) + kPdbEpochOffset); }
+
+uint64_t PdbFileSize(const PdbDatabase &db, const std::vector<PdbHeldRecord> &records) {
+    uint64_t size = kPdbHeaderSize + uint64_t{records.size()} * kPdbEntrySize + kPdbFillerSize +
+                    db.appInfo.size() + db.sortInfo.size();
+    for (const PdbHeldRecord &r : records) size += r.size;
+    return size;
+}
+
+uint64_t PdbFileSize(const PdbDatabase &db) { return PdbFileSize(db, Held(db)); }
 
 int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db) {
     if (data == nullptr && size != 0) return kStandinErrBadArgument;
