@@ -73,8 +73,6 @@ bool ValidName(const char *name) {
            strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
 }
 
-std::string PathOf(const std::string &name) { return HandheldDir() + "/" + name + ".pdb"; }
-
 // Next ID from the seed: never 0, never one in use. There are at most 65,535
 // records, so a free ID comes within 65,536 steps.
 uint32_t FreshId(OpenDatabase *od) {
@@ -95,20 +93,6 @@ uint32_t FreshId(OpenDatabase *od) {
     }
 }
 
-void Recount(OpenDatabase *od) {
-    od->fileSize = PdbFileSize(od->db, od->records);
-    od->idsKnown = false;
-}
-
-// Takes `od` into the handle table and returns the handle. Called only while
-// fewer than kMaxHandles are open, so 1..255 has a free one.
-uint8_t Adopt(OpenDatabase *od) {
-    uint8_t handle = static_cast<uint8_t>(standin::FreeHandle(8, HandleInUse));
-    Recount(od);
-    Manager().open[handle] = std::move(*od);
-    return handle;
-}
-
 int32_t CheckWritable(uint8_t handle, OpenDatabase **od) {
     *od = Find(handle);
     if (*od == nullptr) return kStandinErrBadArgument;
@@ -116,13 +100,22 @@ int32_t CheckWritable(uint8_t handle, OpenDatabase **od) {
     return 0;
 }
 
-// Checks shared by open and create.
-int32_t CheckNewOpen(const char *name) {
+// Open and create: the checks, then `load` fills the database in, then a
+// handle, of which 1..255 has a free one since fewer than kMaxHandles are open.
+template <typename Load>
+int32_t Open(const char *name, uint8_t mode, uint8_t *handle, Load load) {
     if (Manager().conduits.empty()) return kStandinErrNotRegistered;
     if (!ValidName(name)) return kStandinErrBadArgument;
     auto named = [&](const auto &entry) { return PdbName(entry.second.db) == name; };
     if (std::any_of(Manager().open.begin(), Manager().open.end(), named)) return kStandinErrExists;
     if (Manager().open.size() >= kMaxHandles) return kStandinErrTooMany;
+    OpenDatabase od;
+    od.path = HandheldDir() + "/" + name + ".pdb";
+    od.mode = mode;
+    if (int32_t status = load(&od)) return status;
+    od.fileSize = PdbFileSize(od.db, od.records);
+    *handle = static_cast<uint8_t>(standin::FreeHandle(8, HandleInUse));
+    Manager().open[*handle] = std::move(od);
     return 0;
 }
 
@@ -148,40 +141,28 @@ int32_t RegisterConduit(ConduitHandle *handle) {
 int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
     if (name == nullptr || dbHandle == nullptr || (openMode & (kOpenRead | kOpenWrite)) == 0)
         return kStandinErrBadArgument;
-    int32_t status = CheckNewOpen(name);
-    if (status != 0) return status;
-    OpenDatabase od;
-    od.path = PathOf(name);
-    od.mode = openMode;
-    status = PdbOpen(od.path, &od.source, &od.db, &od.records);
-    if (status != 0) return status;
-    *dbHandle = Adopt(&od);
-    return 0;
+    return Open(name, openMode, dbHandle, [](OpenDatabase *od) {
+        return PdbOpen(od->path, &od->source, &od->db, &od->records);
+    });
 }
 
 int32_t CreateDB(SyncCreateRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
-    int32_t status = CheckNewOpen(request->name);
-    if (status != 0) return status;
-    if (request->dbFlags > 0xFFFF || (request->dbFlags & kPdbAttrResourceDb) != 0)
-        return kStandinErrBadArgument;
-    OpenDatabase od;
-    std::string name(request->name, strnlen(request->name, kPdbNameSize));
-    od.path = PathOf(name);
-    od.mode = kOpenRead | kOpenWrite | kOpenShowSecret;
-    std::error_code error;
-    if (std::filesystem::exists(standin::os::FsPath(od.path), error)) return kStandinErrExists;
-    if (error) return kStandinErrIo;
-    PdbDatabase &db = od.db;
-    memcpy(db.name, name.data(), name.size());
-    db.attributes = static_cast<uint16_t>(request->dbFlags);
-    db.creator = request->creator;
-    db.type = request->dbType;
-    db.creationDate = db.modificationDate = PdbNow();
-    status = PdbSave(od.path, db);
-    if (status != 0) return status;
-    request->dbHandle = Adopt(&od);
-    return 0;
+    auto load = [request](OpenDatabase *od) -> int32_t {
+        if (request->dbFlags > 0xFFFF || (request->dbFlags & kPdbAttrResourceDb) != 0)
+            return kStandinErrBadArgument;
+        std::error_code error;
+        if (std::filesystem::exists(standin::os::FsPath(od->path), error)) return kStandinErrExists;
+        if (error) return kStandinErrIo;
+        PdbDatabase &db = od->db;
+        memcpy(db.name, request->name, strlen(request->name));
+        db.attributes = static_cast<uint16_t>(request->dbFlags);
+        db.creator = request->creator;
+        db.type = request->dbType;
+        db.creationDate = db.modificationDate = PdbNow();
+        return PdbSave(od->path, db);
+    };
+    return Open(request->name, kOpenRead | kOpenWrite | kOpenShowSecret, &request->dbHandle, load);
 }
 
 // The handle is freed even when the close fails, injected or not.
@@ -298,7 +279,8 @@ int32_t Purge(uint8_t dbHandle, Drop drop) {
     if (kept == records.end()) return 0;
     records.erase(kept, records.end());
     if (records.empty()) od->source.Close();
-    Recount(od);
+    od->fileSize = PdbFileSize(od->db, records);
+    od->idsKnown = false;
     od->changed = true;
     return 0;
 }
