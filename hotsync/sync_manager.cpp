@@ -167,10 +167,9 @@ int32_t CreateDB(SyncCreateRequest *request) {
 
 // The handle is freed even when the close fails, injected or not.
 int32_t CloseDB(uint8_t dbHandle) {
-    auto it = Manager().open.find(dbHandle);
-    if (it == Manager().open.end()) return kStandinErrBadArgument;
-    OpenDatabase od = std::move(it->second);
-    Manager().open.erase(it);
+    auto node = Manager().open.extract(dbHandle);
+    if (node.empty()) return kStandinErrBadArgument;
+    OpenDatabase &od = node.mapped();
     if (!od.changed) return 0;
     od.db.modificationDate = PdbNow();
     ++od.db.modificationNumber;
@@ -267,14 +266,14 @@ void HostileRead(int32_t status, const SyncRecordRequest &entry, SyncRecordReque
         standin::HostileJunk(entry.buffer + delivered, entry.bufferSize - delivered);
 }
 
-// Drops the records `drop` picks; a purge that drops none changes nothing.
-// Once no body lies in the file, the file is closed.
-template <typename Drop>
-int32_t Purge(uint8_t dbHandle, Drop drop) {
+// Drops every record, or the deleted ones; a purge that drops none changes
+// nothing. Once no body lies in the file, the file is closed.
+int32_t Purge(uint8_t dbHandle, bool all) {
     OpenDatabase *od = nullptr;
     int32_t status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
     std::vector<PdbHeldRecord> &records = od->records;
+    auto drop = [all](const PdbHeldRecord &r) { return all || (r.attributes & kPdbRecDeleted); };
     auto kept = std::remove_if(records.begin(), records.end(), drop);
     if (kept == records.end()) return 0;
     records.erase(kept, records.end());
@@ -397,14 +396,12 @@ int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
 }
 
 int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
-    auto deleted = [](const PdbHeldRecord &r) { return (r.attributes & kPdbRecDeleted) != 0; };
-    return standin::Call("SyncPurgeDeletedRecs", [=] { return Purge(dbHandle, deleted); },
+    return standin::Call("SyncPurgeDeletedRecs", [=] { return Purge(dbHandle, false); },
                          standin::Status(), dbHandle);
 }
 
 int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
-    auto all = [](const PdbHeldRecord &) { return true; };
-    return standin::Call("SyncPurgeAllRecs", [=] { return Purge(dbHandle, all); },
+    return standin::Call("SyncPurgeAllRecs", [=] { return Purge(dbHandle, true); },
                          standin::Status(), dbHandle);
 }
 
