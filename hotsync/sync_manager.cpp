@@ -32,8 +32,7 @@ struct OpenDatabase {
     standin::os::Source source;
     std::vector<PdbHeldRecord> records;
     uint64_t fileSize = 0;  // of the file as it would be written, for the size check
-    std::vector<uint32_t> ids;  // in use, sorted, for fresh ones: taken when first needed
-    bool idsKnown = false;
+    std::optional<std::vector<uint32_t>> ids;  // in use, sorted: made when FreshId needs them
 };
 
 struct SyncManager {
@@ -60,8 +59,7 @@ OpenDatabase *Find(uint8_t handle) {
     return it == Manager().open.end() ? nullptr : &it->second;
 }
 
-void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done,
-                    unsigned total) {
+void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done, unsigned total) {
     if (Manager().progress) Manager().progress(od.db.name, operation, done, total);
 }
 
@@ -76,13 +74,12 @@ bool ValidName(const char *name) {
 // Next ID from the seed: never 0, never one in use. There are at most 65,535
 // records, so a free ID comes within 65,536 steps.
 uint32_t FreshId(OpenDatabase *od) {
-    std::vector<uint32_t> &ids = od->ids;
-    if (!od->idsKnown) {
-        ids.clear();
-        for (const PdbHeldRecord &r : od->records) ids.push_back(r.uniqueId);
-        std::sort(ids.begin(), ids.end());
-        od->idsKnown = true;
+    if (!od->ids) {
+        od->ids.emplace();
+        for (const PdbHeldRecord &r : od->records) od->ids->push_back(r.uniqueId);
+        std::sort(od->ids->begin(), od->ids->end());
     }
+    const std::vector<uint32_t> &ids = *od->ids;
     for (;;) {
         od->db.uniqueIdSeed = (od->db.uniqueIdSeed + 1) & kMaxUniqueId;
         uint32_t id = od->db.uniqueIdSeed;
@@ -96,8 +93,7 @@ uint32_t FreshId(OpenDatabase *od) {
 int32_t CheckWritable(uint8_t handle, OpenDatabase **od) {
     *od = Find(handle);
     if (*od == nullptr) return kStandinErrBadArgument;
-    if (((*od)->mode & kOpenWrite) == 0) return kStandinErrReadOnly;
-    return 0;
+    return ((*od)->mode & kOpenWrite) == 0 ? kStandinErrReadOnly : 0;
 }
 
 // Open and create: the checks, then `load` fills the database in, then a
@@ -192,19 +188,18 @@ int32_t WriteRec(SyncRecordRequest *request) {
     int32_t status = CheckWritable(request->dbHandle, &od);
     if (status == 0) status = CheckWriteRequest(request);
     if (status != 0) return status;
-    auto same = [id = request->recordId](const PdbHeldRecord &r) { return r.uniqueId == id; };
-    PdbHeldRecord *record =
-        request->recordId == 0 ? nullptr : standin::FindEntry(od->records, same);
     std::vector<PdbHeldRecord> &records = od->records;
+    auto same = [id = request->recordId](const PdbHeldRecord &r) { return r.uniqueId == id; };
+    PdbHeldRecord *record = request->recordId == 0 ? nullptr : standin::FindEntry(records, same);
     if (record == nullptr && records.size() >= kPdbMaxRecords) return kStandinErrTooMany;
     uint64_t fileSize = od->fileSize + request->recordSize -
                         (record == nullptr ? -uint64_t{kPdbEntrySize} : record->size);
     if (fileSize > 0xFFFFFFFFu) return kStandinErrTooMany;
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
-        std::vector<uint32_t> &ids = od->ids;
-        if (od->idsKnown && (ids.empty() || ids.back() <= id)) ids.push_back(id);
-        else if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
+        std::optional<std::vector<uint32_t>> &ids = od->ids;
+        if (ids && (ids->empty() || ids->back() <= id)) ids->push_back(id);
+        else if (ids) ids->insert(std::upper_bound(ids->begin(), ids->end(), id), id);
         records.push_back(PdbHeldRecord{0, id, nullptr, 0, 0, {}});
         record = &records.back();
     }
@@ -223,8 +218,7 @@ int32_t WriteRec(SyncRecordRequest *request) {
 int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
     OpenDatabase *od = Find(request->dbHandle);
-    if (od == nullptr) return kStandinErrBadArgument;
-    if (request->buffer == nullptr && request->bufferSize != 0) return kStandinErrBadArgument;
+    if (!od || (!request->buffer && request->bufferSize != 0)) return kStandinErrBadArgument;
     const std::vector<PdbHeldRecord> &records = od->records;
     if (request->recordIndex >= records.size()) return kStandinErrNotFound;
     const PdbHeldRecord &r = records[request->recordIndex];
@@ -240,8 +234,7 @@ int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     if (deleted) request->attributes |= r.attributes & kPdbRecArchive;
     request->category = deleted ? 0 : static_cast<int16_t>(r.attributes & kPdbRecCategoryMask);
     request->recordSize = size;
-    ReportProgress(*od, "read", request->recordIndex + 1u,
-                   static_cast<unsigned>(records.size()));
+    ReportProgress(*od, "read", request->recordIndex + 1u, static_cast<unsigned>(records.size()));
     return 0;
 }
 
@@ -279,7 +272,7 @@ int32_t Purge(uint8_t dbHandle, bool all) {
     records.erase(kept, records.end());
     if (records.empty()) od->source.Close();
     od->fileSize = PdbFileSize(od->db, records);
-    od->idsKnown = false;
+    od->ids.reset();
     od->changed = true;
     return 0;
 }
