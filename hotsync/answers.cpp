@@ -160,11 +160,9 @@ int32_t RunDialog(HotSyncActionDlg *dlg) {
         dlg->actionIndex = answer.action;
         dlg->makeDefault = answer.makeDefault;
     }
-    WriteStderr("  answer: " +
-                (answer.ok ? "OK, action " + std::to_string(dlg->actionIndex) +
-                                 (dlg->makeDefault ? ", default" : "")
-                           : std::string("Cancel")) +
-                " (" + source + ")\n");
+    std::string shown = answer.ok ? "OK, action " + std::to_string(dlg->actionIndex) : "Cancel";
+    if (answer.ok && dlg->makeDefault) shown += ", default";
+    WriteStderr("  answer: " + shown + " (" + source + ")\n");
     return answer.ok ? kDialogOk : kDialogCancel;
 }
 

@@ -88,9 +88,7 @@ int32_t Update(const char *creator, Edit edit) {
 int32_t Install(const char *creator, int32_t conduitType) {
     return Update(creator, [=](Conduits *conduits, standin::ConduitEntry *found) -> int32_t {
         if (found) return kCondMgrAlreadyInstalled;
-        conduits->emplace_back();
-        conduits->back().creator = creator;
-        conduits->back().conduitType = conduitType;
+        conduits->push_back({creator, conduitType, {}, {}, {}, {}, {}});
         return 0;
     });
 }

@@ -84,17 +84,15 @@ int ConduitFromSection(const IniSection &section, ConduitEntry *conduit) {
 template <typename Entry>
 int LoadEntries(const std::string &path, int (*fromSection)(const IniSection &, Entry *),
                 std::vector<Entry> *entries) {
-    entries->clear();
     std::string text;
     std::vector<IniSection> sections;
     size_t line = 0;
     int status = os::ReadAll(path, &text);
     if (status == 0) status = ParseIni(text, &sections, &line);
     if (status == kStandinErrNotFound) status = 0;
-    for (size_t i = 0; status == 0 && i < sections.size(); ++i) {
-        entries->emplace_back();
-        status = fromSection(sections[i], &entries->back());
-    }
+    *entries = std::vector<Entry>(sections.size());
+    for (size_t i = 0; status == 0 && i < sections.size(); ++i)
+        status = fromSection(sections[i], &(*entries)[i]);
     if (status != 0) entries->clear();
     return status;
 }

@@ -32,8 +32,7 @@ struct OpenDatabase {
     standin::os::Source source;
     std::vector<PdbHeldRecord> records;
     uint64_t fileSize = 0;  // of the file as it would be written, for the size check
-    std::vector<uint32_t> ids;  // in use, sorted, for fresh ones: taken when first needed
-    bool idsKnown = false;
+    std::optional<std::vector<uint32_t>> ids;  // in use, sorted: made when FreshId needs them
 };
 
 struct SyncManager {
@@ -60,8 +59,7 @@ OpenDatabase *Find(uint8_t handle) {
     return it == Manager().open.end() ? nullptr : &it->second;
 }
 
-void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done,
-                    unsigned total) {
+void ReportProgress(const OpenDatabase &od, const char *operation, unsigned done, unsigned total) {
     if (Manager().progress) Manager().progress(od.db.name, operation, done, total);
 }
 
@@ -73,18 +71,15 @@ bool ValidName(const char *name) {
            strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
 }
 
-std::string PathOf(const std::string &name) { return HandheldDir() + "/" + name + ".pdb"; }
-
 // Next ID from the seed: never 0, never one in use. There are at most 65,535
 // records, so a free ID comes within 65,536 steps.
 uint32_t FreshId(OpenDatabase *od) {
-    std::vector<uint32_t> &ids = od->ids;
-    if (!od->idsKnown) {
-        ids.clear();
-        for (const PdbHeldRecord &r : od->records) ids.push_back(r.uniqueId);
-        std::sort(ids.begin(), ids.end());
-        od->idsKnown = true;
+    if (!od->ids) {
+        od->ids.emplace();
+        for (const PdbHeldRecord &r : od->records) od->ids->push_back(r.uniqueId);
+        std::sort(od->ids->begin(), od->ids->end());
     }
+    const std::vector<uint32_t> &ids = *od->ids;
     for (;;) {
         od->db.uniqueIdSeed = (od->db.uniqueIdSeed + 1) & kMaxUniqueId;
         uint32_t id = od->db.uniqueIdSeed;
@@ -95,34 +90,28 @@ uint32_t FreshId(OpenDatabase *od) {
     }
 }
 
-void Recount(OpenDatabase *od) {
-    od->fileSize = PdbFileSize(od->db, od->records);
-    od->idsKnown = false;
-}
-
-// Takes `od` into the handle table and returns the handle. Called only while
-// fewer than kMaxHandles are open, so 1..255 has a free one.
-uint8_t Adopt(OpenDatabase *od) {
-    uint8_t handle = static_cast<uint8_t>(standin::FreeHandle(8, HandleInUse));
-    Recount(od);
-    Manager().open[handle] = std::move(*od);
-    return handle;
-}
-
 int32_t CheckWritable(uint8_t handle, OpenDatabase **od) {
     *od = Find(handle);
     if (*od == nullptr) return kStandinErrBadArgument;
-    if (((*od)->mode & kOpenWrite) == 0) return kStandinErrReadOnly;
-    return 0;
+    return ((*od)->mode & kOpenWrite) == 0 ? kStandinErrReadOnly : 0;
 }
 
-// Checks shared by open and create.
-int32_t CheckNewOpen(const char *name) {
+// Open and create: the checks, then `load` fills the database in, then a
+// handle, of which 1..255 has a free one since fewer than kMaxHandles are open.
+template <typename Load>
+int32_t Open(const char *name, uint8_t mode, uint8_t *handle, Load load) {
     if (Manager().conduits.empty()) return kStandinErrNotRegistered;
     if (!ValidName(name)) return kStandinErrBadArgument;
     auto named = [&](const auto &entry) { return PdbName(entry.second.db) == name; };
     if (std::any_of(Manager().open.begin(), Manager().open.end(), named)) return kStandinErrExists;
     if (Manager().open.size() >= kMaxHandles) return kStandinErrTooMany;
+    OpenDatabase od;
+    od.path = HandheldDir() + "/" + name + ".pdb";
+    od.mode = mode;
+    if (int32_t status = load(&od)) return status;
+    od.fileSize = PdbFileSize(od.db, od.records);
+    *handle = static_cast<uint8_t>(standin::FreeHandle(8, HandleInUse));
+    Manager().open[*handle] = std::move(od);
     return 0;
 }
 
@@ -148,48 +137,35 @@ int32_t RegisterConduit(ConduitHandle *handle) {
 int32_t OpenDB(const char *name, uint8_t *dbHandle, uint8_t openMode) {
     if (name == nullptr || dbHandle == nullptr || (openMode & (kOpenRead | kOpenWrite)) == 0)
         return kStandinErrBadArgument;
-    int32_t status = CheckNewOpen(name);
-    if (status != 0) return status;
-    OpenDatabase od;
-    od.path = PathOf(name);
-    od.mode = openMode;
-    status = PdbOpen(od.path, &od.source, &od.db, &od.records);
-    if (status != 0) return status;
-    *dbHandle = Adopt(&od);
-    return 0;
+    return Open(name, openMode, dbHandle, [](OpenDatabase *od) {
+        return PdbOpen(od->path, &od->source, &od->db, &od->records);
+    });
 }
 
 int32_t CreateDB(SyncCreateRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
-    int32_t status = CheckNewOpen(request->name);
-    if (status != 0) return status;
-    if (request->dbFlags > 0xFFFF || (request->dbFlags & kPdbAttrResourceDb) != 0)
-        return kStandinErrBadArgument;
-    OpenDatabase od;
-    std::string name(request->name, strnlen(request->name, kPdbNameSize));
-    od.path = PathOf(name);
-    od.mode = kOpenRead | kOpenWrite | kOpenShowSecret;
-    std::error_code error;
-    if (std::filesystem::exists(standin::os::FsPath(od.path), error)) return kStandinErrExists;
-    if (error) return kStandinErrIo;
-    PdbDatabase &db = od.db;
-    memcpy(db.name, name.data(), name.size());
-    db.attributes = static_cast<uint16_t>(request->dbFlags);
-    db.creator = request->creator;
-    db.type = request->dbType;
-    db.creationDate = db.modificationDate = PdbNow();
-    status = PdbSave(od.path, db);
-    if (status != 0) return status;
-    request->dbHandle = Adopt(&od);
-    return 0;
+    auto load = [request](OpenDatabase *od) -> int32_t {
+        if (request->dbFlags > 0xFFFF || (request->dbFlags & kPdbAttrResourceDb) != 0)
+            return kStandinErrBadArgument;
+        std::error_code error;
+        if (std::filesystem::exists(standin::os::FsPath(od->path), error)) return kStandinErrExists;
+        if (error) return kStandinErrIo;
+        PdbDatabase &db = od->db;
+        memcpy(db.name, request->name, strlen(request->name));
+        db.attributes = static_cast<uint16_t>(request->dbFlags);
+        db.creator = request->creator;
+        db.type = request->dbType;
+        db.creationDate = db.modificationDate = PdbNow();
+        return PdbSave(od->path, db);
+    };
+    return Open(request->name, kOpenRead | kOpenWrite | kOpenShowSecret, &request->dbHandle, load);
 }
 
 // The handle is freed even when the close fails, injected or not.
 int32_t CloseDB(uint8_t dbHandle) {
-    auto it = Manager().open.find(dbHandle);
-    if (it == Manager().open.end()) return kStandinErrBadArgument;
-    OpenDatabase od = std::move(it->second);
-    Manager().open.erase(it);
+    auto node = Manager().open.extract(dbHandle);
+    if (node.empty()) return kStandinErrBadArgument;
+    OpenDatabase &od = node.mapped();
     if (!od.changed) return 0;
     od.db.modificationDate = PdbNow();
     ++od.db.modificationNumber;
@@ -212,19 +188,18 @@ int32_t WriteRec(SyncRecordRequest *request) {
     int32_t status = CheckWritable(request->dbHandle, &od);
     if (status == 0) status = CheckWriteRequest(request);
     if (status != 0) return status;
-    auto same = [id = request->recordId](const PdbHeldRecord &r) { return r.uniqueId == id; };
-    PdbHeldRecord *record =
-        request->recordId == 0 ? nullptr : standin::FindEntry(od->records, same);
     std::vector<PdbHeldRecord> &records = od->records;
+    auto same = [id = request->recordId](const PdbHeldRecord &r) { return r.uniqueId == id; };
+    PdbHeldRecord *record = request->recordId == 0 ? nullptr : standin::FindEntry(records, same);
     if (record == nullptr && records.size() >= kPdbMaxRecords) return kStandinErrTooMany;
     uint64_t fileSize = od->fileSize + request->recordSize -
                         (record == nullptr ? -uint64_t{kPdbEntrySize} : record->size);
     if (fileSize > 0xFFFFFFFFu) return kStandinErrTooMany;
     if (record == nullptr) {
         uint32_t id = request->recordId != 0 ? request->recordId : FreshId(od);
-        std::vector<uint32_t> &ids = od->ids;
-        if (od->idsKnown && (ids.empty() || ids.back() <= id)) ids.push_back(id);
-        else if (od->idsKnown) ids.insert(std::upper_bound(ids.begin(), ids.end(), id), id);
+        std::optional<std::vector<uint32_t>> &ids = od->ids;
+        if (ids && (ids->empty() || ids->back() <= id)) ids->push_back(id);
+        else if (ids) ids->insert(std::upper_bound(ids->begin(), ids->end(), id), id);
         records.push_back(PdbHeldRecord{0, id, nullptr, 0, 0, {}});
         record = &records.back();
     }
@@ -243,8 +218,7 @@ int32_t WriteRec(SyncRecordRequest *request) {
 int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     if (request == nullptr) return kStandinErrBadArgument;
     OpenDatabase *od = Find(request->dbHandle);
-    if (od == nullptr) return kStandinErrBadArgument;
-    if (request->buffer == nullptr && request->bufferSize != 0) return kStandinErrBadArgument;
+    if (!od || (!request->buffer && request->bufferSize != 0)) return kStandinErrBadArgument;
     const std::vector<PdbHeldRecord> &records = od->records;
     if (request->recordIndex >= records.size()) return kStandinErrNotFound;
     const PdbHeldRecord &r = records[request->recordIndex];
@@ -260,8 +234,7 @@ int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     if (deleted) request->attributes |= r.attributes & kPdbRecArchive;
     request->category = deleted ? 0 : static_cast<int16_t>(r.attributes & kPdbRecCategoryMask);
     request->recordSize = size;
-    ReportProgress(*od, "read", request->recordIndex + 1u,
-                   static_cast<unsigned>(records.size()));
+    ReportProgress(*od, "read", request->recordIndex + 1u, static_cast<unsigned>(records.size()));
     return 0;
 }
 
@@ -286,19 +259,20 @@ void HostileRead(int32_t status, const SyncRecordRequest &entry, SyncRecordReque
         standin::HostileJunk(entry.buffer + delivered, entry.bufferSize - delivered);
 }
 
-// Drops the records `drop` picks; a purge that drops none changes nothing.
-// Once no body lies in the file, the file is closed.
-template <typename Drop>
-int32_t Purge(uint8_t dbHandle, Drop drop) {
+// Drops every record, or the deleted ones; a purge that drops none changes
+// nothing. Once no body lies in the file, the file is closed.
+int32_t Purge(uint8_t dbHandle, bool all) {
     OpenDatabase *od = nullptr;
     int32_t status = CheckWritable(dbHandle, &od);
     if (status != 0) return status;
     std::vector<PdbHeldRecord> &records = od->records;
+    auto drop = [all](const PdbHeldRecord &r) { return all || (r.attributes & kPdbRecDeleted); };
     auto kept = std::remove_if(records.begin(), records.end(), drop);
     if (kept == records.end()) return 0;
     records.erase(kept, records.end());
     if (records.empty()) od->source.Close();
-    Recount(od);
+    od->fileSize = PdbFileSize(od->db, records);
+    od->ids.reset();
     od->changed = true;
     return 0;
 }
@@ -415,14 +389,12 @@ int32_t HS_CALL SyncReadRecordByIndex(SyncRecordRequest *request) {
 }
 
 int32_t HS_CALL SyncPurgeDeletedRecs(uint8_t dbHandle) {
-    auto deleted = [](const PdbHeldRecord &r) { return (r.attributes & kPdbRecDeleted) != 0; };
-    return standin::Call("SyncPurgeDeletedRecs", [=] { return Purge(dbHandle, deleted); },
+    return standin::Call("SyncPurgeDeletedRecs", [=] { return Purge(dbHandle, false); },
                          standin::Status(), dbHandle);
 }
 
 int32_t HS_CALL SyncPurgeAllRecs(uint8_t dbHandle) {
-    auto all = [](const PdbHeldRecord &) { return true; };
-    return standin::Call("SyncPurgeAllRecs", [=] { return Purge(dbHandle, all); },
+    return standin::Call("SyncPurgeAllRecs", [=] { return Purge(dbHandle, true); },
                          standin::Status(), dbHandle);
 }
 

@@ -66,20 +66,17 @@ auto FindEntry(Entries &entries, Match match) -> decltype(&*entries.begin()) {
 inline std::string Argument(const char *text) { return text ? text : "(null)"; }
 inline std::string Argument(const std::string &text) { return text; }
 template <typename Number, typename = std::enable_if_t<std::is_arithmetic_v<Number>>>
-std::string Argument(Number number) {
-    return std::to_string(number);
-}
+std::string Argument(Number number) { return std::to_string(number); }
 // "*size" on entry, or "(null)".
 inline std::string SizeArgument(const uint32_t *size) { return size ? Argument(*size) : "(null)"; }
 
 // The trace arguments: the values given, or what a single function answers.
 template <typename... Values>
 Arguments Described(const Values &...values) {
-    if constexpr (sizeof...(Values) == 1 && (std::is_invocable_v<Values> && ...)) {
+    if constexpr (sizeof...(Values) == 1 && (std::is_invocable_v<Values> && ...))
         return (values(), ...);
-    } else {
+    else
         return Arguments{Argument(values)...};
-    }
 }
 
 // One call of `operation`: `work()` answers the real result, or the injected
