@@ -87,13 +87,11 @@ void Replacement::Write(const void *data, size_t size) {
 
 // Straight from the source's buffer into this one.
 void Replacement::Copy(Source *from, uint64_t offset, size_t size) {
-    while (size != 0 && !failed_) {
+    for (size_t piece; size != 0 && !failed_; offset += piece, size -= piece) {
         if (used_ == kWriteBuffer) Flush();
-        const size_t piece = std::min(size, kWriteBuffer - used_);
-        if (from->Read(offset, buffer_.get() + used_, piece) != 0) failed_ = true;
+        piece = std::min(size, kWriteBuffer - used_);
+        failed_ = from->Read(offset, buffer_.get() + used_, piece) != 0;
         used_ += piece;
-        offset += piece;
-        size -= piece;
     }
 }
 

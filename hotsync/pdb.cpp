@@ -167,16 +167,7 @@ int32_t PdbOpen(const std::string &path, standin::os::Source *source, PdbDatabas
     if (status == 0) status = ReadTo(source, entriesEnd, &head);
     if (status == 0 && head.size() == entriesEnd)
         status = ReadTo(source, count != 0 ? Get32(&head[kPdbHeaderSize]) : source->Size(), &head);
-    if (status == 0) status = ParseHead(head.data(), head.size(), source->Size(), db, records);
-    if (status != 0) source->Close();
-    return status;
-}
-
-int32_t PdbReadBody(standin::os::Source *source, const PdbHeldRecord &r, void *into,
-                    size_t size) {
-    if (r.body == nullptr) return source->Read(r.offset, into, size);
-    memcpy(into, r.body, size);
-    return 0;
+    return status != 0 ? status : ParseHead(head.data(), head.size(), source->Size(), db, records);
 }
 
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out) {
@@ -204,9 +195,15 @@ int32_t PdbSaveHeld(const std::string &path, const PdbDatabase &db,
     if (status != 0) return status;
     standin::os::Replacement file(path);
     file.Write(head.data(), head.size());
-    for (const PdbHeldRecord &r : records) {
-        if (r.body != nullptr) file.Write(r.body, r.size);
-        else if (r.size != 0) file.Copy(source, r.offset, r.size);
+    for (size_t i = 0; i < records.size(); ++i) {
+        const PdbHeldRecord &r = records[i];
+        size_t size = r.size;
+        // Bodies that lie one after the other in the file go out in one copy.
+        while (r.body == nullptr && i + 1 < records.size() && records[i + 1].body == nullptr &&
+               records[i + 1].offset == r.offset + size)
+            size += records[++i].size;
+        if (r.body != nullptr) file.Write(r.body, size);
+        else file.Copy(source, r.offset, size);
     }
     if (source != nullptr) source->Close();
     return file.Commit();

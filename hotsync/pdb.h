@@ -62,9 +62,8 @@ struct PdbDatabase {
     std::vector<PdbRecord> records;
 };
 
-/* A record as the sync manager holds it: the body stays in the file the
- * database was read from (`body` null, at `offset`) until a write gives it a
- * block of its own; a database held in memory gives `body` for each. */
+/* A record as the sync manager holds it: its body in memory at `body`, or
+ * while that is null at `offset` in the file the database was read from. */
 struct PdbHeldRecord {
     uint8_t attributes = 0;
     uint32_t uniqueId = 0; /* 24 bits */
@@ -87,9 +86,6 @@ int32_t PdbParse(const uint8_t *data, size_t size, PdbDatabase *db);
  * PdbLoad. */
 int32_t PdbOpen(const std::string &path, standin::os::Source *source, PdbDatabase *db,
                 std::vector<PdbHeldRecord> *records);
-/* Copies r's body, or its first `size` bytes, to `into`. */
-int32_t PdbReadBody(standin::os::Source *source, const PdbHeldRecord &r, void *into,
-                    size_t size);
 /* kStandinErrTooMany when there are more than 65,535 records or the file
  * would outgrow 32-bit offsets. */
 int32_t PdbSerialize(const PdbDatabase &db, std::vector<uint8_t> *out);
@@ -101,10 +97,9 @@ int32_t PdbLoad(const std::string &path, PdbDatabase *db);
 /* Through a temporary file, so the old file stays whole when any step fails
  * (kStandinErrIo). */
 int32_t PdbSave(const std::string &path, const PdbDatabase &db);
-/* The same for db's header and blocks with `records` in place of db.records;
- * the bodies left in `source` are copied from there, and `source` is closed
- * before the new file takes its place, which Windows refuses for an open
- * file. */
+/* The same with `records` in place of db.records, the bodies in `source`
+ * copied from there; `source` is closed before the new file takes its place,
+ * since Windows will not replace an open file. */
 int32_t PdbSaveHeld(const std::string &path, const PdbDatabase &db,
                     const std::vector<PdbHeldRecord> &records, standin::os::Source *source);
 

@@ -226,8 +226,10 @@ int32_t ReadRecordByIndex(SyncRecordRequest *request) {
     // A body larger than the buffer is the platform's business: cut, or refused.
     if (size > request->bufferSize && standin::Hostile() && standin::HostileChance(2))
         return kStandinErrTooMany;
-    size_t copy = size < request->bufferSize ? size : request->bufferSize;
-    if (copy != 0 && PdbReadBody(&od->source, r, request->buffer, copy) != 0) return kStandinErrIo;
+    const size_t copy = std::min<size_t>(size, request->bufferSize);
+    if (copy != 0 && r.body != nullptr) memcpy(request->buffer, r.body, copy);
+    else if (copy != 0 && od->source.Read(r.offset, request->buffer, copy) != 0)
+        return kStandinErrIo;
     bool deleted = (r.attributes & kPdbRecDeleted) != 0;
     request->recordId = r.uniqueId;
     request->attributes = r.attributes & kPdbRecFlagMask;

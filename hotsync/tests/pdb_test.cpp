@@ -412,7 +412,7 @@ TEST_P(PdbAcceptTest, ParsesTheBodies) {
     ASSERT_EQ(records.size(), GetParam().bodies.size());
     for (size_t i = 0; i < records.size(); ++i) {
         Bytes body(records[i].size);
-        ASSERT_EQ(PdbReadBody(&source_, records[i], body.data(), body.size()), 0);
+        ASSERT_EQ(source_.Read(records[i].offset, body.data(), body.size()), 0);
         EXPECT_EQ(body, B(GetParam().bodies[i])) << "record " << i;
     }
 }
